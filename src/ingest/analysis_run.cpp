@@ -1,0 +1,183 @@
+#include "ingest/analysis_run.h"
+
+#include <thread>
+
+#include "platform/strings.h"
+
+namespace tw::ingest {
+
+using platform::Answer;
+using platform::Icon;
+namespace sid = platform::sid;
+namespace txt = platform::txt;
+
+// Shows a one-time notice unless its box was ticked before; stores the box when closed with OK.
+// Returns false when the user chose Cancel.
+bool AnalysisRun::notice(const char* setting, std::string_view text, bool okCancel, int help) {
+    if (s_.settings.getInt("", setting, 0) != 0) return true;
+    const platform::NoticeResult r = s_.prompter.notice(text, okCancel, help);
+    if (r.answer == Answer::Cancel) return false;
+    if (r.doNotRemind) s_.settings.setInt("", setting, 1);
+    return true;
+}
+
+bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
+    summary_ = {};
+    spiderFailed_ = false;
+    s_.engine->clear();
+    s_.progress.cancelFlag().clear();
+
+    if (def.EnableDNS && !notice(config::reminder::DnsInternet, txt::ConnectReminder, true))
+        return false;
+
+    const config::RunSettings settings = config::RunSettings::read(s_.settings);
+    const std::int64_t startTime = s_.clock.nowSeconds();
+    std::string domain = def.Domain;
+    if (!domain.empty() && domain.back() == '/') domain.pop_back();
+
+    SourceResult sources = s_.sources.resolve(def, settings);
+    if (def.Local != 1 && sources.cancelled &&
+        s_.prompter.askYesNo(platform::text(sid::DownloadCancelled), Icon::Warning) != Answer::Yes)
+        return false;
+    if (sources.files.empty()) {
+        s_.prompter.message(platform::text(sid::NoLogFiles), Icon::Error);
+        return false;
+    }
+
+    PreparedFiles files = s_.decompressor.prepare(sources.files);
+    if (files.cancelled &&
+        s_.prompter.askYesNo(platform::text(sid::DecompressCancelled), Icon::Warning) != Answer::Yes)
+        return false;
+    summary_.totalBytes = files.totalBytes;
+    summary_.fileCount = files.files.size();
+    if (files.totalBytes == 0) {
+        s_.prompter.message(platform::text(sid::NoLogFiles), Icon::Error);
+        return false;
+    }
+
+    const RunContext context{def, settings, startTime, domain};
+    s_.engine->prepare(files.totalBytes, context);
+
+    RecordPipeline pipeline(s_.engine, s_.files, s_.progress);
+    pipeline.setStretchBytes(stretchBytes_);
+    pipeline.readerState().options.timeOffsetHours = settings.TimeOffset;
+    pipeline.readerState().options.europeanFormat = settings.EuropeanFormat != 0;
+
+    const std::int64_t startMs = s_.clock.monotonicMillis();
+    std::thread worker([&] { analysisThread(def, files, pipeline); });
+    s_.progress.exec(def.EnableDNS ? platform::ProgressDialog::Layout::WithLookupStatus
+                                   : platform::ProgressDialog::Layout::Plain);
+    // The thread's last act was to complete the dialog, so this join is immediate.
+    worker.join();
+    summary_.pipeline = pipeline.stats();
+    summary_.cancelled = s_.progress.cancelled();
+
+    // A failed or cancelled crawl produces no report at all.
+    if (spiderFailed_) return false;
+    if (s_.engine->acceptedCount() == 0) {
+        s_.prompter.message(platform::text(sid::NothingAccepted), Icon::Error,
+                            platform::help::NothingAccepted);
+        return false;
+    }
+
+    s_.engine->finalise();
+    const std::int64_t elapsedMs = s_.clock.monotonicMillis() - startMs;
+    // A run faster than the clock's resolution still gets a finite speed.
+    summary_.seconds = static_cast<double>(elapsedMs < 1 ? 1 : elapsedMs) * 0.001;
+    summary_.megabytes = static_cast<double>(files.totalBytes) / 1048576.0;
+    summary_.speed = static_cast<double>(files.totalBytes) * 60.0 / (summary_.seconds * 1000000.0);
+    summary_.completionText = platform::format(platform::text(sid::Completed).data(),
+                                               summary_.megabytes, summary_.seconds, summary_.speed);
+
+    if (mode == RunMode::Interactive) {
+        if (def.ApacheTwoFileFormat && def.filterCount > 0)
+            notice(config::reminder::ApacheFilters, txt::ApacheFiltersReminder, false);
+        if (!summary_.cancelled) notice(config::reminder::Speed, summary_.completionText, false);
+        if (!s_.engine->referrerSeen())
+            notice(config::reminder::Referrer, txt::NoReferrerReminder, false, 1);
+        const ReaderState& rs = pipeline.readerState();
+        if (rs.sawW3cHeader && !rs.lastW3cHeaderHadBytes)
+            notice(config::reminder::Bytes, txt::NoBytesReminder, false);
+    }
+
+    s_.engine->release();
+    summary_.produced = true;
+    return true;
+}
+
+void AnalysisRun::analysisThread(const config::ReportDefinition& def, const PreparedFiles& files,
+                                 RecordPipeline& pipeline) {
+    platform::ProgressDialog& progress = s_.progress;
+    progress.waitUntilShown();
+
+    if (!def.Root.empty()) {
+        progress.progress(0, txt::AnalyzingSite);
+        const SpiderOutcome outcome = s_.spider.crawl(def, progress);
+        if (outcome == SpiderOutcome::InvalidRoot) {
+            s_.prompter.messageWithCaption(platform::text(sid::InvalidSpiderRoot),
+                                           platform::text(sid::ErrorCaption), Icon::Error);
+            spiderFailed_ = true;
+            progress.completed();
+            return;
+        }
+        if (outcome == SpiderOutcome::Cancelled) {
+            progress.cancelFlag().clear();
+            spiderFailed_ = true;
+            progress.completed();
+            return;
+        }
+    }
+
+    if (def.EnableDNS) progress.status(platform::text(sid::NoLookupsYet));
+    pipeline.start(def.EnableDNS != 0, files.totalBytes);
+
+    std::uint64_t base = 0;
+    for (std::size_t i = 0; i < files.files.size(); ++i) {
+        const std::string& path = files.files[i];
+        std::uint64_t size = 0;
+        const ReadOutcome outcome = pipeline.readFile(kFormatDetect, path, base, size);
+        if (def.ApacheTwoFileFormat && outcome == ReadOutcome::Done) {
+            // The companions' own outcomes are not reported: the entry's is the access log's.
+            for (const auto& [word, format] :
+                 {std::pair{"referer", kFormatRefererLog}, std::pair{"agent", kFormatAgentLog}}) {
+                const std::string companion = companionFileName(path, word);
+                if (companion.empty() || progress.cancelled()) continue;
+                std::uint64_t ignored = 0;
+                pipeline.readFile(format, companion, base, ignored);
+            }
+        }
+        if (progress.cancelled()) break;
+        bool stop = false;
+        switch (outcome) {
+            case ReadOutcome::OpenFailed:
+                s_.prompter.message(
+                    platform::format(platform::text(sid::OpenError).data(), path.c_str()),
+                    Icon::Error);
+                break;
+            case ReadOutcome::UnusableHeader:
+                stop = s_.prompter.askOkCancel(
+                           platform::format(platform::text(sid::UnexpectedFormat).data(),
+                                            path.c_str()),
+                           Icon::Warning) == Answer::Cancel;
+                break;
+            case ReadOutcome::MissingFields:
+                if (s_.prompter.askOkCancel(
+                        platform::format(platform::text(sid::InsufficientFields).data(),
+                                         path.c_str()),
+                        Icon::Warning) == Answer::Cancel)
+                    stop = true;
+                else
+                    s_.prompter.openHelp(platform::help::InsufficientFields);
+                break;
+            case ReadOutcome::Cancelled: stop = true; break;
+            case ReadOutcome::Done: break;
+        }
+        if (stop) break;
+        base += files.sizes[i];
+    }
+
+    summary_.abandonedWorkers = pipeline.stop();
+    progress.completed();
+}
+
+}  // namespace tw::ingest

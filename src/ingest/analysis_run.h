@@ -1,0 +1,73 @@
+#pragma once
+// One analysis run: from a report definition to finished statistics, with every message the
+// user sees on the way.
+//
+// generate() is called on the user-interface thread and returns after the whole run; the
+// parsing happens on an analysis thread under the progress dialog. Prompts may be raised from
+// either thread (the Prompter marshals them). One run at a time per AnalysisRun; runs can follow
+// one another on the same object.
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "config/report_definition.h"
+#include "config/run_settings.h"
+#include "ingest/record_pipeline.h"
+#include "ingest/run_services.h"
+#include "platform/clock.h"
+#include "platform/mapped_file.h"
+#include "platform/progress.h"
+#include "platform/prompts.h"
+#include "platform/settings.h"
+
+namespace tw::ingest {
+
+struct RunServices {
+    platform::SettingsProfile& settings;
+    platform::Prompter& prompter;
+    platform::ProgressDialog& progress;
+    platform::Clock& clock;
+    platform::FileOpener& files;
+    LogSources& sources;
+    Decompressor& decompressor;
+    Spider& spider;
+    std::shared_ptr<AnalysisEngine> engine;
+};
+
+enum class RunMode { Interactive, Unattended };
+
+// What a finished run reports, for callers and tests.
+struct RunSummary {
+    bool produced = false;
+    bool cancelled = false;
+    std::uint64_t totalBytes = 0;
+    std::size_t fileCount = 0;
+    double megabytes = 0, seconds = 0, speed = 0;
+    std::string completionText;  // the completion message, also when it was not shown
+    PipelineStats pipeline;
+    int abandonedWorkers = 0;
+};
+
+class AnalysisRun {
+public:
+    explicit AnalysisRun(RunServices services) : s_(std::move(services)) {}
+
+    // Returns true when a report was produced.
+    bool generate(const config::ReportDefinition& definition, RunMode mode);
+    const RunSummary& summary() const { return summary_; }
+
+    // Test hook: a small stretch exercises the window boundaries on small files.
+    void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
+
+private:
+    void analysisThread(const config::ReportDefinition& def, const PreparedFiles& files,
+                        RecordPipeline& pipeline);
+    bool notice(const char* setting, std::string_view text, bool okCancel, int help = 0);
+
+    RunServices s_;
+    RunSummary summary_;
+    std::size_t stretchBytes_ = kDefaultStretchBytes;
+    bool spiderFailed_ = false;
+};
+
+}  // namespace tw::ingest

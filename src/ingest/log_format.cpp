@@ -1,0 +1,591 @@
+#include "ingest/log_format.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "ingest/log_time.h"
+#include "ingest/text_search.h"
+
+namespace tw::ingest {
+
+const std::array<std::string_view, kW3cFieldCount> kW3cFieldNames = {
+    "date",        "time",      "c-ip",     "cs-username",    "cs-method",   "cs-uri-stem",
+    "sc-status",   "sc-bytes",  "cs(User-Agent)", "cs(Referer)", "s-ip"};
+
+namespace {
+
+using Byte = unsigned char;
+
+inline Byte at(const char* p) { return static_cast<Byte>(*p); }
+
+// ---------------------------------------------------------------------------------------------
+// Number conversion with C atoi semantics (leading blanks, optional sign, digits; anything else
+// ends the number), allocation-free and bounded by the text.
+
+std::int64_t toInt(const char* p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    bool neg = false;
+    if (p < end && (*p == '-' || *p == '+')) neg = *p++ == '-';
+    std::int64_t v = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        if (v < 100000000000000LL) v = v * 10 + (*p - '0');
+        ++p;
+    }
+    return neg ? -v : v;
+}
+
+std::int32_t toStatus(const char* p, const char* end) {
+    const std::int64_t v = toInt(p, end);
+    return v > 2147483647 || v < -2147483647 ? 0 : static_cast<std::int32_t>(v);
+}
+
+// Bytes are read unsigned and 64-bit: one download of an ISO image is more than 2 GB. "-",
+// empty text and a negative number give 0; an absurdly long number saturates.
+std::uint64_t toBytes(const char* p, const char* end) {
+    while (p < end && (*p == ' ' || *p == '\t')) ++p;
+    if (p < end && *p == '+') ++p;
+    std::uint64_t v = 0;
+    while (p < end && *p >= '0' && *p <= '9') {
+        const auto d = static_cast<std::uint64_t>(*p - '0');
+        v = v > (UINT64_MAX - d) / 10 ? UINT64_MAX : v * 10 + d;
+        ++p;
+    }
+    return v;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Time
+
+void setTime(LogRecord& rec, std::int64_t year1900, int month0, std::int64_t day, std::int64_t h,
+             std::int64_t mi, std::int64_t s, const ReaderOptions& opt) {
+    if (year1900 < 69 || year1900 > 139) {
+        rec.time = kTimeYearOutOfRange;
+        rec.hour = static_cast<std::int32_t>(floorMod(h + opt.timeOffsetHours, 24));
+        rec.weekday = -1;
+        return;
+    }
+    rec.time = frameSeconds(1900 + year1900, month0 + 1, day, h, mi, s) +
+               std::int64_t{3600} * opt.timeOffsetHours;
+    rec.hour = hourOf(rec.time);
+    rec.weekday = weekdayOf(rec.time);
+}
+
+void setNoTime(LogRecord& rec) {
+    rec.time = kTimeUnusable;
+    rec.hour = -1;
+    rec.weekday = -1;
+}
+
+bool usableText(const char* b, const char* e) { return e > b && e - b <= 100; }
+
+// day/Mon/year:hh:mm:ss zone
+void parseBracketedDate(const char* b, const char* e, LogRecord& rec, const ReaderOptions& opt) {
+    if (!usableText(b, e)) return setNoTime(rec);
+    const std::int64_t day = toInt(b, e);
+    const char* m = std::find(b, e, '/');
+    if (m < e) ++m;
+    const auto up = [&](int i) -> Byte { return m + i < e ? foldUpper(at(m + i)) : 0; };
+    int month = 0;
+    switch (up(0)) {
+        case 'A': month = up(1) == 'P' ? 3 : up(1) == 'U' ? 7 : 0; break;
+        case 'D': month = 11; break;
+        case 'F': month = 1; break;
+        case 'J': month = up(1) == 'U' ? (up(2) == 'N' ? 5 : up(2) == 'L' ? 6 : 0) : 0; break;
+        case 'M': month = up(2) == 'R' ? 2 : up(2) == 'Y' ? 4 : 0; break;
+        case 'N': month = 10; break;
+        case 'O': month = 9; break;
+        case 'S': month = 8; break;
+        default: month = 0;
+    }
+    const char* y = std::find(m, e, '/');
+    if (y < e) ++y;
+    const char* c1 = std::find(y, e, ':');
+    const std::int64_t year = toInt(y, c1);
+    const char* c2 = c1 < e ? std::find(c1 + 1, e, ':') : e;
+    const char* c3 = c2 < e ? std::find(c2 + 1, e, ':') : e;
+    const std::int64_t h = c1 < e ? toInt(c1 + 1, e) : 0;
+    const std::int64_t mi = c2 < e ? toInt(c2 + 1, e) : 0;
+    const std::int64_t s = c3 < e ? toInt(c3 + 1, e) : 0;
+    const std::int64_t y1900 = year >= 1970 ? year - 1900 : year - 1800;
+    setTime(rec, y1900, month, day, h, mi, s, opt);
+}
+
+// hh:mm:ss
+void parseClock(const char* b, const char* e, std::int64_t& h, std::int64_t& mi, std::int64_t& s) {
+    h = toInt(b, e);
+    const char* c1 = std::find(b, e, ':');
+    mi = c1 < e ? toInt(c1 + 1, e) : 0;
+    const char* c2 = c1 < e ? std::find(c1 + 1, e, ':') : e;
+    s = c2 < e ? toInt(c2 + 1, e) : 0;
+}
+
+// Carries a month outside 0..11 into the year, then applies the two-digit-year window.
+void setNumericTime(LogRecord& rec, std::int64_t year, std::int64_t month1, std::int64_t day,
+                    const char* tb, const char* te, const ReaderOptions& opt) {
+    std::int64_t m0 = month1 - 1;
+    year += floorDiv(m0, 12);
+    m0 = floorMod(m0, 12);
+    if (year < 70) year += 100;
+    std::int64_t h, mi, s;
+    parseClock(tb, te, h, mi, s);
+    setTime(rec, year, static_cast<int>(m0), day, h, mi, s, opt);
+}
+
+// month/day/year, or day.month.year with EuropeanFormat
+void parseNumericDate(const char* db, const char* de, const char* tb, const char* te,
+                      LogRecord& rec, const ReaderOptions& opt) {
+    if (!usableText(db, de) || !usableText(tb, te)) return setNoTime(rec);
+    const char sep = opt.europeanFormat ? '.' : '/';
+    const std::int64_t first = toInt(db, de);
+    const char* s1 = std::find(db, de, sep);
+    const std::int64_t second = s1 < de ? toInt(s1 + 1, de) : 0;
+    const char* s2 = s1 < de ? std::find(s1 + 1, de, sep) : de;
+    const std::int64_t year = s2 < de ? toInt(s2 + 1, de) : 0;
+    const std::int64_t month = opt.europeanFormat ? second : first;
+    const std::int64_t day = opt.europeanFormat ? first : second;
+    setNumericTime(rec, year, month, day, tb, te, opt);
+}
+
+// year-month-day with a four-digit year
+void parseIsoDate(const char* db, const char* de, const char* tb, const char* te, LogRecord& rec,
+                  const ReaderOptions& opt) {
+    if (!usableText(db, de) || !usableText(tb, te)) return setNoTime(rec);
+    const std::int64_t year = toInt(db, de);
+    const char* s1 = std::find(db, de, '-');
+    const std::int64_t month = s1 < de ? toInt(s1 + 1, de) : 0;
+    const char* s2 = s1 < de ? std::find(s1 + 1, de, '-') : de;
+    const std::int64_t day = s2 < de ? toInt(s2 + 1, de) : 0;
+    setNumericTime(rec, year - 1900, month, day, tb, te, opt);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Field scanning over one line [p, end).
+
+struct Cursor {
+    const char* p;
+    const char* end;
+
+    bool atEnd() const { return p >= end; }
+
+    // Field bytes up to the first other byte, which must be `delim` (stepped over) or, when
+    // `endOk`, the end of the line.
+    bool take(char delim, bool endOk, const char*& b, const char*& e) {
+        b = p;
+        while (p < end && isFieldByte(at(p))) ++p;
+        e = p;
+        if (p >= end) return endOk;
+        if (*p != delim) return false;
+        ++p;
+        return true;
+    }
+    // Line bytes up to `x`; p is left on `x`.
+    bool skipTo(char x) {
+        while (p < end && *p != x) {
+            if (!isLineByte(at(p))) return false;
+            ++p;
+        }
+        return p < end;
+    }
+    // Line bytes up to `x` into [b, e); p is left after `x`.
+    bool collectTo(char x, const char*& b, const char*& e) {
+        b = p;
+        if (!skipTo(x)) return false;
+        e = p++;
+        return true;
+    }
+};
+
+void assign(TextField& f, const char* b, const char* e) {
+    f.assign(b, static_cast<std::size_t>(e - b));
+}
+void setDash(TextField& f) { f.assign("-", 1); }
+
+std::int32_t methodFrom(Byte c) {
+    return c == 'H' ? kMethodHead : c == 'P' ? kMethodPost : kMethodGet;
+}
+
+enum class Bracketed { Common, Combined, Loose };
+
+std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
+                          Bracketed layout) {
+    Cursor c{line, line + n};
+    const char *hb, *he;
+    if (!c.take(' ', false, hb, he)) return 0;
+    if (layout == Bracketed::Loose) {
+        const char *sb, *se;
+        if (!c.take(' ', false, sb, se)) return 0;
+        if (he == hb || *hb == '-') hb = sb, he = se;
+    }
+    const char *db, *de;
+    if (!c.skipTo('[')) return 0;
+    ++c.p;
+    if (!c.collectTo(']', db, de)) return 0;
+    if (!c.skipTo('"')) return 0;
+    ++c.p;
+    const std::int32_t method = c.atEnd() ? kMethodGet : methodFrom(at(c.p));
+    // The URL's "/" must lie inside the request: a request of "-" (400 and 408 lines) would
+    // otherwise take its URL from the referrer or the agent.
+    while (c.p < c.end && *c.p != '/') {
+        if (*c.p == '"' || !isLineByte(at(c.p))) return 0;
+        ++c.p;
+    }
+    if (c.atEnd()) return 0;
+    const char* ub = c.p;
+    while (c.p < c.end && isFieldByte(at(c.p))) ++c.p;
+    const char* ue = c.p;
+    // A request without a protocol keeps its closing quote in the URL; that quote then closes
+    // the request, and no later quote may be taken for it.
+    if (ue[-1] != '"') {
+        if (!c.skipTo('"')) return 0;
+        ++c.p;
+    }
+    const char *sb, *se, *bb, *be;
+    if (c.atEnd() || *c.p != ' ') return 0;
+    ++c.p;
+    if (layout == Bracketed::Common) {
+        if (!c.take(' ', false, sb, se)) return 0;
+        bb = c.p;
+        be = c.end;
+    } else {
+        if (!c.take(' ', false, sb, se)) return 0;
+        if (!c.take(' ', false, bb, be)) return 0;
+        const char *rb, *re, *ab, *ae;
+        if (!c.skipTo('"')) return 0;
+        ++c.p;
+        if (!c.collectTo('"', rb, re)) return 0;
+        if (!c.skipTo('"')) return 0;
+        ++c.p;
+        if (!c.collectTo('"', ab, ae)) return 0;
+        assign(rec.referrer, rb, re);
+        assign(rec.agent, ab, ae);
+    }
+    assign(rec.host, hb, he);
+    assign(rec.url, ub, ue);
+    setDash(rec.user);
+    rec.method = method;
+    rec.status = toStatus(sb, se);
+    rec.bytes = toBytes(bb, be);
+    parseBracketedDate(db, de, rec, st.options);
+    return n;
+}
+
+// A comma field: line bytes other than ",", ended by "," (stepped over) or, when endOk, the
+// end of the line.
+bool commaField(Cursor& c, bool endOk, const char*& b, const char*& e) {
+    b = c.p;
+    while (c.p < c.end && *c.p != ',') {
+        if (!isLineByte(at(c.p))) return false;
+        ++c.p;
+    }
+    e = c.p;
+    if (c.atEnd()) return endOk;
+    ++c.p;
+    return true;
+}
+
+// IIS writes a blank after every comma; the Part's rule is to start such fields one byte late.
+void dropLeadingByte(const char*& b, const char* e) {
+    if (b < e) ++b;
+}
+
+std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
+                      bool extended) {
+    Cursor c{line, line + n};
+    const char *b[11], *e[11];
+    for (int i = 0; i < 11; ++i)
+        if (!commaField(c, false, b[i], e[i])) return 0;
+    // Skip to the URL's "/", across the method field.
+    while (c.p < c.end && *c.p != '/') {
+        if (!isLineByte(at(c.p))) return 0;
+        ++c.p;
+    }
+    if (c.atEnd()) return 0;
+    const char *ub, *ue;
+    if (!commaField(c, true, ub, ue)) return 0;
+    const char* consumed = c.p;
+    if (extended) {
+        const char *rb, *re, *ab, *ae;
+        if (!commaField(c, false, rb, re)) return 0;
+        if (!commaField(c, true, ab, ae)) return 0;
+        dropLeadingByte(rb, re);
+        dropLeadingByte(ab, ae);
+        assign(rec.referrer, rb, re);
+        assign(rec.agent, ab, ae);
+        consumed = c.p;
+    } else {
+        const char* sb = b[6];
+        dropLeadingByte(sb, e[6]);
+        assign(rec.serverIp, sb, e[6]);
+    }
+    assign(rec.host, b[0], e[0]);
+    assign(rec.url, ub, ue);
+    setDash(rec.user);
+    rec.method = kMethodGet;
+    rec.bytes = toBytes(b[9], e[9]);
+    rec.status = toStatus(b[10], e[10]);
+    parseNumericDate(b[2], e[2], b[3], e[3], rec, st.options);
+    return static_cast<std::size_t>(consumed - line);
+}
+
+bool isRunToEndField(int f) {
+    return f == kW3cStatus || f == kW3cBytes || f == kW3cUserAgent || f == kW3cReferer;
+}
+
+void deriveReaderMap(W3cFieldMap& map) {
+    map.fieldAt.fill(-1);
+    map.lastNeeded = -1;
+    map.runsToEnd = -1;
+    for (int f = 0; f < kW3cFieldCount; ++f) {
+        const int p = map.pos[f];
+        if (p <= 0) continue;
+        map.fieldAt[static_cast<std::size_t>(p - 1)] = static_cast<std::int8_t>(f);
+        map.lastNeeded = std::max(map.lastNeeded, p - 1);
+        // Only a field that is the last one listed may hold blanks: any other would swallow
+        // the fields after it.
+        if (p == map.lastPos && isRunToEndField(f)) map.runsToEnd = p - 1;
+    }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+
+Capabilities capabilitiesFor(int format, const W3cFieldMap& map) {
+    switch (format) {
+        case kFormatCommon:
+        case kFormatIisComma: return {true, false, false, false};
+        case kFormatCombined:
+        case kFormatIisCommaExtended:
+        case kFormatLoose: return {true, true, true, false};
+        case kFormatW3c: return {true, map.has(kW3cReferer), map.has(kW3cUserAgent), false};
+        case kFormatAgentLog: return {false, false, true, false};
+        case kFormatRefererLog: return {false, true, false, true};
+        default: return {};
+    }
+}
+
+int parseW3cFields(std::string_view directive, W3cFieldMap& map) {
+    map.pos.fill(-1);
+    map.lastPos = 0;
+    map.usable = false;
+    // Blanks at the end of the directive are harmless; blanks inside it must be single.
+    while (!directive.empty() && directive.back() == ' ') directive.remove_suffix(1);
+    int token = 0;
+    std::size_t i = 0;
+    while (i <= directive.size()) {
+        const std::size_t j = std::min(directive.find(' ', i), directive.size());
+        const std::string_view tok = directive.substr(i, j - i);
+        if (tok.empty() || token >= kW3cMaxTokens) return kFormatW3cUnusable;
+        for (unsigned char ch : tok)
+            if (!isFieldByte(ch)) return kFormatW3cUnusable;
+        if (token > 0) {
+            for (int f = 0; f < kW3cFieldCount; ++f)
+                if (tok == kW3cFieldNames[static_cast<std::size_t>(f)]) {
+                    map.pos[f] = token;  // a name listed twice keeps its later position
+                    break;
+                }
+        }
+        map.lastPos = token;
+        ++token;
+        i = j + 1;
+    }
+    if (!map.has(kW3cTime) || !map.has(kW3cClientIp) || !map.has(kW3cUriStem) ||
+        !map.has(kW3cStatus))
+        return kFormatW3cMissingFields;
+    deriveReaderMap(map);
+    map.usable = true;
+    return kFormatW3c;
+}
+
+namespace {
+
+// Offset of `needle` at the start of a line within `text`, or npos.
+std::size_t findAtLineStart(std::string_view text, std::string_view needle) {
+    const Pattern pat(needle, Pattern::Case::Insensitive);
+    std::size_t from = 0;
+    while (from < text.size()) {
+        const long hit = pat.find(text.substr(from));
+        if (hit < 0) return std::string_view::npos;
+        const std::size_t pos = from + static_cast<std::size_t>(hit);
+        if (pos == 0 || text[pos - 1] == '\n' || text[pos - 1] == '\r') return pos;
+        from = pos + 1;
+    }
+    return std::string_view::npos;
+}
+
+std::string_view lineFrom(std::string_view text, std::size_t pos) {
+    std::size_t e = pos;
+    while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
+    return text.substr(pos, e - pos);
+}
+
+}  // namespace
+
+int detectFormat(std::string_view sniff, W3cFieldMap& map) {
+    if (sniff.size() > 10000) sniff = sniff.substr(0, 10000);
+    // A field directive means W3C whoever wrote it: the format defines every field by its place
+    // in the directive, so it wins over the blank and comma counts below.
+    const std::size_t fields = findAtLineStart(sniff, "#Fields: ");
+    if (fields != std::string_view::npos) return parseW3cFields(lineFrom(sniff, fields), map);
+
+    std::size_t lines = 0, blanks = 0, commas = 0, i = 0;
+    bool inside = false;
+    while (i < sniff.size() && lines < 50) {
+        const char ch = sniff[i];
+        if (ch == '\r' || ch == '\n') {
+            ++lines;
+            inside = false;
+            if (i + 1 < sniff.size() && (sniff[i + 1] == '\r' || sniff[i + 1] == '\n') &&
+                sniff[i + 1] != ch)
+                ++i;
+        } else if (ch == '"') {
+            inside = !inside;
+        } else if (ch == '[') {
+            inside = true;
+        } else if (ch == ']') {
+            inside = false;
+        } else if (!inside && ch == ' ') {
+            ++blanks;
+        } else if (!inside && ch == ',') {
+            ++commas;
+        }
+        ++i;
+    }
+    const std::size_t blanksPerLine = lines ? blanks / lines : 0;
+    const std::size_t commasPerLine = lines ? commas / lines : 0;
+    if (lines > 0) {
+        if (commasPerLine > 16) return kFormatIisCommaExtended;
+        if (commasPerLine > 1) return kFormatIisComma;
+    }
+    if (blanksPerLine > 7) return kFormatCombined;
+    if (blanksPerLine >= 5) return kFormatCommon;
+    return kFormatLoose;
+}
+
+bool readW3cDate(std::string_view text, ReaderState& state) {
+    const std::size_t pos = findAtLineStart(text, "#Date: ");
+    if (pos == std::string_view::npos) return false;
+    const std::string_view line = lineFrom(text, pos).substr(7);
+    const std::size_t blank = line.find(' ');
+    if (blank == std::string_view::npos || blank == 0 || blank > sizeof(state.w3cDate) - 1)
+        return false;
+    std::memcpy(state.w3cDate, line.data(), blank);
+    state.w3cDate[blank] = '\0';
+    state.w3cDateLength = static_cast<int>(blank);
+    return true;
+}
+
+std::size_t readCommonLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
+    return readBracketed(st, l, n, r, Bracketed::Common);
+}
+std::size_t readCombinedLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
+    return readBracketed(st, l, n, r, Bracketed::Combined);
+}
+std::size_t readLooseLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
+    return readBracketed(st, l, n, r, Bracketed::Loose);
+}
+std::size_t readIisCommaLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
+    return readComma(st, l, n, r, false);
+}
+std::size_t readIisCommaExtendedLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
+    return readComma(st, l, n, r, true);
+}
+
+std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRecord& rec) {
+    const W3cFieldMap& map = st.w3c;
+    if (!map.usable) return 0;
+    Cursor c{line, line + n};
+    const char* fb[kW3cFieldCount] = {};
+    const char* fe[kW3cFieldCount] = {};
+    for (int k = 0; k <= map.lastNeeded; ++k) {
+        const char *b, *e;
+        if (c.atEnd()) return 0;  // the line lacks a field the reader needs
+        if (k == map.runsToEnd) {
+            b = c.p;
+            while (c.p < c.end && isLineByte(at(c.p))) ++c.p;
+            e = c.p;
+        } else if (!c.take(' ', true, b, e)) {
+            return 0;
+        }
+        const int f = map.fieldAt[static_cast<std::size_t>(k)];
+        if (f >= 0) fb[f] = b, fe[f] = e;
+    }
+    // The URL starts at the stem's first "/"; a stem without one is no web request.
+    const char* ub = std::find(fb[kW3cUriStem], fe[kW3cUriStem], '/');
+    if (ub == fe[kW3cUriStem]) return 0;
+
+    assign(rec.host, fb[kW3cClientIp], fe[kW3cClientIp]);
+    assign(rec.url, ub, fe[kW3cUriStem]);
+    if (map.has(kW3cUserName)) assign(rec.user, fb[kW3cUserName], fe[kW3cUserName]);
+    else setDash(rec.user);
+    if (map.has(kW3cServerIp)) assign(rec.serverIp, fb[kW3cServerIp], fe[kW3cServerIp]);
+    else setDash(rec.serverIp);
+    rec.method = map.has(kW3cMethod) && fb[kW3cMethod] < fe[kW3cMethod]
+                     ? methodFrom(at(fb[kW3cMethod]))
+                     : kMethodGet;
+    rec.status = toStatus(fb[kW3cStatus], fe[kW3cStatus]);
+    rec.bytes = map.has(kW3cBytes) ? toBytes(fb[kW3cBytes], fe[kW3cBytes]) : 0;
+    if (map.has(kW3cUserAgent)) {
+        assign(rec.agent, fb[kW3cUserAgent], fe[kW3cUserAgent]);
+        std::replace(rec.agent.text, rec.agent.text + rec.agent.length, '+', ' ');
+    } else {
+        rec.agent.assign("", 0);
+    }
+    if (map.has(kW3cReferer)) assign(rec.referrer, fb[kW3cReferer], fe[kW3cReferer]);
+    else rec.referrer.assign("", 0);
+    if (map.has(kW3cDate))
+        parseIsoDate(fb[kW3cDate], fe[kW3cDate], fb[kW3cTime], fe[kW3cTime], rec, st.options);
+    else
+        parseIsoDate(st.w3cDate, st.w3cDate + st.w3cDateLength, fb[kW3cTime], fe[kW3cTime], rec,
+                     st.options);
+    return n;
+}
+
+std::size_t readAgentLine(ReaderState&, const char* line, std::size_t n, LogRecord& rec) {
+    std::size_t e = 0;
+    while (e < n && isLineByte(static_cast<Byte>(line[e]))) ++e;
+    if (e == 0) return 0;
+    rec.agent.assign(line, e);
+    return e;
+}
+
+std::size_t readRefererLine(ReaderState&, const char* line, std::size_t n, LogRecord& rec) {
+    Cursor c{line, line + n};
+    const char *rb, *re, *ab, *ae;
+    if (!c.take(' ', false, rb, re)) return 0;
+    if (!c.take(' ', false, ab, ae)) return 0;
+    const char* ub = c.p;
+    while (c.p < c.end && isLineByte(at(c.p))) ++c.p;
+    assign(rec.referrer, rb, re);
+    assign(rec.url, ub, c.p);
+    return static_cast<std::size_t>(c.p - line);
+}
+
+LineReader readerFor(int format) {
+    switch (format) {
+        case kFormatCommon: return readCommonLine;
+        case kFormatCombined: return readCombinedLine;
+        case kFormatIisComma: return readIisCommaLine;
+        case kFormatIisCommaExtended: return readIisCommaExtendedLine;
+        case kFormatW3c: return readW3cLine;
+        case kFormatLoose: return readLooseLine;
+        case kFormatAgentLog: return readAgentLine;
+        case kFormatRefererLog: return readRefererLine;
+        default: return nullptr;
+    }
+}
+
+std::string companionFileName(std::string_view accessPath, std::string_view word) {
+    // Only the file name is searched: a folder called "access" must not be renamed.
+    const std::size_t slash = accessPath.find_last_of('/');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    const std::size_t hit = accessPath.find("access", nameStart);
+    if (hit == std::string_view::npos) return {};
+    std::string out;
+    out.reserve(accessPath.size() + word.size());
+    out.append(accessPath.substr(0, hit)).append(word).append(accessPath.substr(hit + 6));
+    if (out.size() > 500) return {};
+    return out;
+}
+
+}  // namespace tw::ingest

@@ -1,0 +1,123 @@
+#pragma once
+// Log formats, format detection, the W3C field map and the line readers.
+//
+// All reader state (options, field map, W3C date text, the file's capabilities) lives in a
+// ReaderState owned by the one thread that reads a file; readers never allocate and never read
+// past the line they are given.
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "ingest/log_record.h"
+
+namespace tw::ingest {
+
+enum LogFormat : int {
+    kFormatCommon = 0,
+    kFormatCombined = 1,
+    kFormatIisComma = 2,
+    kFormatIisCommaExtended = 3,  // referrer and agent appended
+    kFormatW3c = 4,
+    kFormatW3cMissingFields = 5,  // detection only: header lacks time, c-ip, cs-uri-stem or sc-status
+    kFormatW3cUnusable = 6,       // detection only: the field directive cannot be tokenised
+    kFormatLoose = 7,             // combined, first field may be "-" or empty
+    kFormatAgentLog = 8,
+    kFormatRefererLog = 9,
+    kFormatDetect = 10,
+};
+
+enum W3cField : int {
+    kW3cDate,
+    kW3cTime,
+    kW3cClientIp,
+    kW3cUserName,
+    kW3cMethod,
+    kW3cUriStem,
+    kW3cStatus,
+    kW3cBytes,
+    kW3cUserAgent,
+    kW3cReferer,
+    kW3cServerIp,
+    kW3cFieldCount
+};
+
+// Field names as the directive spells them, in W3cField order.
+extern const std::array<std::string_view, kW3cFieldCount> kW3cFieldNames;
+
+inline constexpr int kW3cMaxTokens = 256;
+
+struct W3cFieldMap {
+    // Position of each known field among the directive's tokens ("#Fields:" itself is token 0,
+    // so a line's field i has position i + 1); -1 when absent.
+    std::array<int, kW3cFieldCount> pos{};
+    int lastPos = 0;  // position of the last token listed
+    bool usable = false;
+    // Derived for the reader: known field at each line field index (-1 none), the last index
+    // the reader needs, and the index of a field that runs to the end of the line (-1 none).
+    std::array<std::int8_t, kW3cMaxTokens> fieldAt{};
+    int lastNeeded = -1;
+    int runsToEnd = -1;
+
+    bool has(W3cField f) const { return pos[f] >= 0; }
+};
+
+struct ReaderOptions {
+    int timeOffsetHours = 0;       // added to every logged time
+    bool europeanFormat = false;   // day.month.year numeric dates
+};
+
+struct ReaderState {
+    ReaderOptions options;
+    W3cFieldMap w3c;
+    char w3cDate[100] = {};  // date part of the last usable "#Date: " directive
+    int w3cDateLength = 0;
+    Capabilities caps;
+    // For the bandwidth reminder: whether any W3C header was read, and whether the last one
+    // listed sc-bytes.
+    bool sawW3cHeader = false;
+    bool lastW3cHeaderHadBytes = true;
+};
+
+// Capabilities of a format code (for code 4, from the current field map).
+Capabilities capabilitiesFor(int format, const W3cFieldMap& map);
+
+// Detects the format from a file's first bytes (at most the first 10000 are looked at).
+// Returns 0..7; fills `map` when it finds a field directive.
+int detectFormat(std::string_view sniff, W3cFieldMap& map);
+
+// Parses one "#Fields: ..." directive line (from "#Fields:" up to, not including, the line end)
+// into `map`. Returns 4, 5 or 6 as detection does; `map.usable` is true only for 4.
+int parseW3cFields(std::string_view directive, W3cFieldMap& map);
+
+// Takes the date of the first "#Date: " directive in `text`. False when there is none usable.
+bool readW3cDate(std::string_view text, ReaderState& state);
+
+// Reads one line (its bytes up to, not including, its CR or LF) into `rec`. Returns the number
+// of bytes consumed, or 0 when the line does not fit the format.
+using LineReader = std::size_t (*)(ReaderState& state, const char* line, std::size_t length,
+                                   LogRecord& rec);
+std::size_t readCommonLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readCombinedLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readLooseLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readIisCommaLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readIisCommaExtendedLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readW3cLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readAgentLine(ReaderState&, const char*, std::size_t, LogRecord&);
+std::size_t readRefererLine(ReaderState&, const char*, std::size_t, LogRecord&);
+
+// The reader of a format code, or nullptr for codes that have none (5, 6, 10).
+LineReader readerFor(int format);
+
+// The path of a companion log of the multi-file layout: the first "access" of the file name
+// replaced by `word` ("referer" or "agent"). Empty when the name holds no "access" or the result
+// would exceed 500 characters.
+std::string companionFileName(std::string_view accessPath, std::string_view word);
+
+// Byte classes. Field bytes are 0x21..0x7E and 0x80..0xFF; line bytes add the blank. Control
+// bytes and DEL end a line.
+inline bool isFieldByte(unsigned char c) { return c > 0x20 && c != 0x7F; }
+inline bool isLineByte(unsigned char c) { return c >= 0x20 && c != 0x7F; }
+
+}  // namespace tw::ingest

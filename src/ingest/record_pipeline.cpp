@@ -1,0 +1,312 @@
+#include "ingest/record_pipeline.h"
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <chrono>
+#include <condition_variable>
+#include <cstring>
+#include <mutex>
+#include <thread>
+
+#include "ingest/text_search.h"
+#include "platform/strings.h"
+
+namespace tw::ingest {
+
+namespace {
+constexpr std::uint64_t kAllSlots = ~std::uint64_t{0};
+static_assert(kSlotCount == 64, "the free-slot set is one 64-bit word");
+constexpr auto kStopWait = std::chrono::milliseconds(5000);
+
+bool isControlByte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+bool startsWithNoCase(std::string_view s, std::string_view prefix) {
+    if (s.size() < prefix.size()) return false;
+    for (std::size_t i = 0; i < prefix.size(); ++i)
+        if (foldUpper(static_cast<unsigned char>(s[i])) !=
+            foldUpper(static_cast<unsigned char>(prefix[i])))
+            return false;
+    return true;
+}
+}  // namespace
+
+// Everything the worker threads touch. Owned jointly by the pipeline and the workers, so a
+// worker abandoned at stop() can still return safely from a hung analysis.
+struct RecordPipeline::Workers {
+    std::shared_ptr<RecordAnalyser> analyser;
+    std::unique_ptr<SlotArray> slots = makeSlots();
+    // The set of free slots stands in for 64 "slot free" events; the reading thread takes the
+    // lowest free one, which is what a wait-for-any over events would give.
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::uint64_t freeSet = 0;
+    int ended = 0;
+    std::array<std::atomic<bool>, kSlotCount> ready{};  // the "slot ready" events
+    std::array<std::atomic<bool>, kSlotCount> done{};
+    std::atomic<bool> stopFlag{false};
+    std::array<std::thread, kSlotCount> threads;
+
+    void markFree(int i) {
+        {
+            std::lock_guard lock(mutex);
+            freeSet |= std::uint64_t{1} << i;
+        }
+        changed.notify_all();
+    }
+
+    static void run(std::shared_ptr<Workers> self, int i) {
+        for (;;) {
+            self->markFree(i);
+            self->ready[i].wait(false, std::memory_order_acquire);
+            self->ready[i].store(false, std::memory_order_relaxed);
+            if (self->stopFlag.load(std::memory_order_acquire)) break;
+            self->analyser->analyse((*self->slots)[static_cast<std::size_t>(i)]);
+        }
+        self->done[i].store(true, std::memory_order_release);
+        {
+            std::lock_guard lock(self->mutex);
+            ++self->ended;
+        }
+        self->changed.notify_all();
+    }
+};
+
+RecordPipeline::RecordPipeline(std::shared_ptr<RecordAnalyser> analyser,
+                               platform::FileOpener& files, platform::Progress& progress)
+    : analyser_(std::move(analyser)), files_(files), progress_(progress) {}
+
+RecordPipeline::~RecordPipeline() {
+    if (started_) stop();
+}
+
+void RecordPipeline::start(bool parallel, std::uint64_t progressTotal) {
+    if (started_) stop();
+    parallel_ = parallel;
+    total_ = progressTotal;
+    stats_ = {};
+    started_ = true;
+    if (!parallel_) {
+        if (!ownSlots_) ownSlots_ = makeSlots();
+        slots_ = ownSlots_->data();
+        return;
+    }
+    workers_ = std::make_shared<Workers>();
+    workers_->analyser = analyser_;
+    slots_ = workers_->slots->data();
+    for (int i = 0; i < kSlotCount; ++i)
+        workers_->threads[static_cast<std::size_t>(i)] = std::thread(Workers::run, workers_, i);
+    std::unique_lock lock(workers_->mutex);
+    workers_->changed.wait(lock, [&] { return workers_->freeSet == kAllSlots; });
+}
+
+int RecordPipeline::stop() {
+    if (!started_) return 0;
+    started_ = false;
+    if (!parallel_) return 0;
+    Workers& w = *workers_;
+    {
+        std::unique_lock lock(w.mutex);
+        w.changed.wait_for(lock, kStopWait, [&] { return w.freeSet == kAllSlots; });
+    }
+    w.stopFlag.store(true, std::memory_order_release);
+    for (auto& r : w.ready) {
+        r.store(true, std::memory_order_release);
+        r.notify_one();
+    }
+    {
+        std::unique_lock lock(w.mutex);
+        w.changed.wait_for(lock, kStopWait, [&] { return w.ended == kSlotCount; });
+    }
+    // A thread cannot be killed safely; one that hangs in its analysis is let go instead, and
+    // its share of the worker state keeps everything it touches alive until it returns.
+    int abandoned = 0;
+    for (int i = 0; i < kSlotCount; ++i) {
+        std::thread& t = w.threads[static_cast<std::size_t>(i)];
+        if (w.done[i].load(std::memory_order_acquire)) {
+            t.join();
+        } else {
+            t.detach();
+            ++abandoned;
+        }
+    }
+    workers_.reset();
+    slots_ = nullptr;
+    return abandoned;
+}
+
+int RecordPipeline::acquireSlot() {
+    if (!parallel_) return 0;
+    Workers& w = *workers_;
+    std::unique_lock lock(w.mutex);
+    // Waits for as long as it takes, but wakes now and then so a cancel is seen even if every
+    // worker is stuck in a lookup.
+    while (w.freeSet == 0) {
+        if (progress_.cancelled()) return -1;
+        w.changed.wait_for(lock, std::chrono::milliseconds(100));
+    }
+    const int i = std::countr_zero(w.freeSet);
+    w.freeSet &= ~(std::uint64_t{1} << i);
+    return i;
+}
+
+void RecordPipeline::dispatch(int slot) {
+    ++stats_.records;
+    if (!parallel_) {
+        analyser_->analyse(slots_[0]);
+        return;
+    }
+    auto& r = workers_->ready[static_cast<std::size_t>(slot)];
+    r.store(true, std::memory_order_release);
+    r.notify_one();
+}
+
+void RecordPipeline::releaseSlot(int slot) {
+    if (parallel_) workers_->markFree(slot);
+}
+
+void RecordPipeline::sendProgress(std::uint64_t offset, std::string_view name) {
+    const std::uint64_t done = fileBase_ + offset;
+    int percent = total_ ? static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_)) : 0;
+    if (parallel_ && percent == 98) {
+        progressText_.assign(platform::txt::Analyzing).append(name).append(
+            platform::txt::LastPercentNote);
+        progress_.progress(percent, progressText_);
+    } else {
+        progress_.progress(percent, std::nullopt);
+    }
+    lastPercent_ = percent;
+}
+
+void RecordPipeline::handleDirective(int format, std::string_view line) {
+    if (format != kFormatW3c) return;
+    // Concatenated daily logs and restarted servers repeat their header, sometimes with another
+    // field list: each directive governs the lines after it.
+    if (startsWithNoCase(line, "#Fields: ")) {
+        parseW3cFields(line, state_.w3c);
+        state_.caps = capabilitiesFor(kFormatW3c, state_.w3c);
+        state_.sawW3cHeader = true;
+        state_.lastW3cHeaderHadBytes = state_.w3c.has(kW3cBytes);
+    } else if (startsWithNoCase(line, "#Date: ")) {
+        readW3cDate(line, state_);
+    }
+}
+
+ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
+                                     std::uint64_t progressBase, std::uint64_t& size) {
+    size = 0;
+    std::unique_ptr<platform::MappedFile> file = files_.open(path, nullptr);
+    if (!file) return ReadOutcome::OpenFailed;
+    size = file->size();
+    if (size == 0) return ReadOutcome::Done;
+
+    platform::MapView view;
+    if (!file->map(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, 10000)), view))
+        return ReadOutcome::OpenFailed;
+    const std::string_view sniff(view.data, view.size);
+    if (format == kFormatDetect) format = detectFormat(sniff, state_.w3c);
+    else if (format == kFormatW3c) {
+        // A caller that names the format still needs the field map.
+        W3cFieldMap map;
+        format = detectFormat(sniff, map);
+        if (format == kFormatW3c) state_.w3c = map;
+    }
+    if (format == kFormatW3cUnusable) return ReadOutcome::UnusableHeader;
+    if (format == kFormatW3cMissingFields) return ReadOutcome::MissingFields;
+    const LineReader reader = readerFor(format);
+    if (reader == nullptr) return ReadOutcome::UnusableHeader;
+    state_.caps = capabilitiesFor(format, state_.w3c);
+    if (format == kFormatW3c) {
+        state_.sawW3cHeader = true;
+        state_.lastW3cHeaderHadBytes = state_.w3c.has(kW3cBytes);
+    }
+    readW3cDate(sniff, state_);
+    file->unmap();
+
+    const std::size_t slash = path.find_last_of('/');
+    const std::string_view name =
+        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    fileBase_ = progressBase;
+    progressText_.assign(platform::txt::Analyzing).append(name);
+    {
+        const int percent = total_ ? static_cast<int>(std::min<std::uint64_t>(
+                                         100, progressBase * 100 / total_))
+                                   : 0;
+        progress_.progress(percent, progressText_);
+    }
+
+    const std::size_t gran = std::max<std::size_t>(1, file->granularity());
+    const std::size_t stretch = std::max(gran, stretchBytes_ / gran * gran);
+    const int interval = parallel_ ? 10 : 1000;
+    int counted = 0;
+    std::uint64_t pos = 0;       // file offset of the next byte to look at
+    std::size_t want = stretch;  // grows only while one line is longer than a stretch
+
+    while (pos < size && !progress_.cancelled()) {
+        const std::uint64_t winStart = pos / gran * gran;
+        if (!file->map(winStart, want, view)) return ReadOutcome::OpenFailed;
+        const char* b = view.data;
+        const std::size_t wlen = view.size;
+        const bool reachesEnd = winStart + wlen >= size;
+        std::size_t p = static_cast<std::size_t>(pos - winStart);
+        std::size_t nextLf = 0;  // cached position of the next LF at or after p (wlen: none)
+        bool lfKnown = false;
+        bool grow = false;
+
+        while (p < wlen) {
+            if (progress_.cancelled()) break;
+            while (p < wlen && isControlByte(static_cast<unsigned char>(b[p]))) ++p;
+            if (p >= wlen) break;
+
+            if (!lfKnown || nextLf < p) {
+                const void* q = std::memchr(b + p, '\n', wlen - p);
+                nextLf = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : wlen;
+                lfKnown = true;
+            }
+            const void* cr = std::memchr(b + p, '\r', nextLf - p);
+            const std::size_t e = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - b)
+                                     : nextLf;
+            if (e == wlen && !reachesEnd) {
+                // The line goes on past this window: map again from the line's start, so no
+                // line is ever cut in two. A line longer than a whole stretch gets a larger
+                // window.
+                if ((winStart + p) / gran * gran == winStart) {
+                    want = static_cast<std::size_t>(
+                        std::min<std::uint64_t>(size - winStart, std::uint64_t{want} * 2));
+                    grow = true;
+                }
+                break;
+            }
+
+            const char* line = b + p;
+            const std::size_t len = e - p;
+            if (line[0] == '#') {
+                handleDirective(format, std::string_view(line, len));
+            } else {
+                const int slot = acquireSlot();
+                if (slot < 0) break;  // cancelled while every worker was busy
+                LogRecord& rec = slots_[slot];
+                if (reader(state_, line, len, rec) > 0) {
+                    rec.caps = state_.caps;
+                    dispatch(slot);
+                } else {
+                    releaseSlot(slot);
+                }
+            }
+            // A reader may stop before the end of its line; the rest of the line is never
+            // offered again as a line of its own.
+            p = e;
+            ++stats_.lines;
+            if (++counted > interval) {
+                sendProgress(winStart + p, name);
+                counted = 0;
+            }
+        }
+        pos = winStart + p;
+        if (!grow) want = stretch;
+        file->unmap();
+    }
+    return progress_.cancelled() ? ReadOutcome::Cancelled : ReadOutcome::Done;
+}
+
+}  // namespace tw::ingest

@@ -1,0 +1,96 @@
+#pragma once
+// What an analysis run calls out to: the analysis engine, the log sources, decompression and
+// the site spider. Each is an interface so the run can be driven by tests and filled in by the
+// subsystems that own those steps.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/report_definition.h"
+#include "config/run_settings.h"
+#include "ingest/record_analyser.h"
+#include "platform/progress.h"
+
+namespace tw::ingest {
+
+struct RunContext {
+    const config::ReportDefinition& definition;
+    const config::RunSettings& settings;
+    std::int64_t startTime;  // seconds since 1970, taken when the settings were read
+    std::string domain;      // the definition's domain without its trailing "/"
+};
+
+// The statistics side of a run. analyse() is called concurrently in parallel mode.
+class AnalysisEngine : public RecordAnalyser {
+public:
+    virtual void clear() = 0;  // drops the previous run's statistics
+    virtual void prepare(std::uint64_t totalBytes, const RunContext& context) = 0;
+    virtual void finalise() = 0;
+    virtual void release() = 0;  // frees the working tables, keeps the results
+    virtual std::uint64_t acceptedCount() const = 0;
+    virtual bool referrerSeen() const = 0;
+};
+
+struct SourceResult {
+    std::vector<std::string> files;
+    bool cancelled = false;
+};
+
+// Turns the definition's log specification into local files (downloading them when needed).
+class LogSources {
+public:
+    virtual ~LogSources() = default;
+    virtual SourceResult resolve(const config::ReportDefinition& definition,
+                                 const config::RunSettings& settings) = 0;
+};
+
+struct PreparedFiles {
+    std::vector<std::string> files;
+    std::vector<std::uint64_t> sizes;  // parallel to files
+    std::uint64_t totalBytes = 0;
+    bool cancelled = false;
+};
+
+// Replaces compressed files by plain copies and measures every file.
+class Decompressor {
+public:
+    virtual ~Decompressor() = default;
+    virtual PreparedFiles prepare(const std::vector<std::string>& files) = 0;
+};
+
+enum class SpiderOutcome { Done, Cancelled, InvalidRoot };
+
+class Spider {
+public:
+    virtual ~Spider() = default;
+    // Runs on the analysis thread; reports through `progress` and polls its cancel flag.
+    virtual SpiderOutcome crawl(const config::ReportDefinition& definition,
+                                platform::Progress& progress) = 0;
+};
+
+// Local files only: every ";"-separated entry of Path is one file.
+class PlainFileSources final : public LogSources {
+public:
+    SourceResult resolve(const config::ReportDefinition& definition,
+                         const config::RunSettings& settings) override;
+};
+
+// No compression handling: measures the files as they are.
+class MeasureOnly final : public Decompressor {
+public:
+    PreparedFiles prepare(const std::vector<std::string>& files) override;
+};
+
+// Used until a site crawler is wired in: definitions with a root page are analysed without
+// the hyperlink tree.
+class NoSpider final : public Spider {
+public:
+    SpiderOutcome crawl(const config::ReportDefinition&, platform::Progress&) override {
+        return SpiderOutcome::Done;
+    }
+};
+
+std::vector<std::string> splitPathList(const std::string& path);
+
+}  // namespace tw::ingest

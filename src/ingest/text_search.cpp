@@ -1,0 +1,89 @@
+#include "ingest/text_search.h"
+
+namespace tw::ingest {
+namespace {
+
+constexpr std::array<unsigned char, 256> makeMap(bool upper) {
+    std::array<unsigned char, 256> m{};
+    for (int i = 0; i < 256; ++i) {
+        unsigned char c = static_cast<unsigned char>(i);
+        if (upper && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
+        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+        m[static_cast<std::size_t>(i)] = c;
+    }
+    return m;
+}
+constexpr auto kUpper = makeMap(true);
+constexpr auto kLower = makeMap(false);
+
+}  // namespace
+
+unsigned char foldUpper(unsigned char c) { return kUpper[c]; }
+unsigned char foldLower(unsigned char c) { return kLower[c]; }
+
+Pattern::Pattern(std::string_view text, Case mode) : pattern_(text), mode_(mode) {
+    if (mode_ == Case::Insensitive)
+        for (char& c : pattern_) c = static_cast<char>(kUpper[static_cast<unsigned char>(c)]);
+    const auto n = static_cast<std::uint32_t>(pattern_.size());
+    skip_.fill(n);
+    // Horspool's rule: the shift is taken from the text byte under the pattern's last position,
+    // and the last pattern byte itself does not set an entry. Shifting by the byte where a
+    // mismatch happened instead can jump over an occurrence whenever the pattern's tail repeats
+    // inside it.
+    for (std::uint32_t j = 0; j + 1 < n; ++j) {
+        const auto c = static_cast<unsigned char>(pattern_[j]);
+        skip_[c] = n - j - 1;
+        if (mode_ == Case::Insensitive) skip_[kLower[c]] = n - j - 1;
+    }
+}
+
+long Pattern::find(std::string_view text) const {
+    const std::size_t n = pattern_.size();
+    if (n == 0) return 0;
+    if (text.size() < n) return -1;
+    const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+    const auto* p = reinterpret_cast<const unsigned char*>(pattern_.data());
+    const bool fold = mode_ == Case::Insensitive;
+    const std::size_t last = n - 1;
+    std::size_t pos = 0;
+    while (pos + last < text.size()) {
+        std::size_t j = last;
+        while (true) {
+            const unsigned char c = fold ? kUpper[t[pos + j]] : t[pos + j];
+            if (c != p[j]) break;
+            if (j == 0) return static_cast<long>(pos);
+            --j;
+        }
+        pos += skip_[t[pos + last]];
+    }
+    return -1;
+}
+
+long findText(std::string_view text, std::string_view pattern, Pattern::Case mode) {
+    return Pattern(pattern, mode).find(text);
+}
+
+bool wildcardMatch(std::string_view pattern, std::string_view text) {
+    // Greedy matching with one backtrack point: a later "*" always supersedes an earlier one, so
+    // remembering only the last star is enough and hostile patterns cannot blow up.
+    std::size_t p = 0, t = 0;
+    std::size_t starP = std::string_view::npos, starT = 0;
+    while (t < text.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starT = t;
+        } else if (p < pattern.size() && (pattern[p] == '?' || pattern[p] == text[t])) {
+            ++p;
+            ++t;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            t = ++starT;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    return p == pattern.size();
+}
+
+}  // namespace tw::ingest

@@ -1,0 +1,33 @@
+#pragma once
+// Message boxes, questions and one-time notices, answered by whoever fronts the program: the
+// desktop window, the command line, or a test.
+//
+// Contract: called from the user-interface thread of a run only, never from a job thread.
+// Every call blocks until answered. Texts arrive fully formatted.
+#include <string_view>
+
+namespace tw::platform {
+
+enum class Icon { None, Information, Warning, Error };
+enum class Answer { Ok, Cancel, Yes, No };
+
+struct NoticeResult {
+    Answer answer = Answer::Ok;
+    bool doNotRemind = false;  // state of the "&Do not remind me again" box when closed
+};
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    // A message with an OK button; helpContext != 0 adds a Help button for that topic.
+    virtual void message(std::string_view text, Icon icon, int helpContext = 0) = 0;
+    // caption empty: the application's title.
+    virtual void messageWithCaption(std::string_view text, std::string_view caption, Icon icon) = 0;
+    virtual Answer askYesNo(std::string_view text, Icon icon) = 0;
+    virtual Answer askOkCancel(std::string_view text, Icon icon) = 0;
+    // A notice with a "Do not remind me again" box; okCancel adds a Cancel button.
+    virtual NoticeResult notice(std::string_view text, bool okCancel, int helpContext = 0) = 0;
+    virtual void openHelp(int helpContext) = 0;
+};
+
+}  // namespace tw::platform

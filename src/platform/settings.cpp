@@ -1,0 +1,35 @@
+#include "platform/settings.h"
+
+namespace tw::platform {
+
+int MemorySettings::getInt(std::string_view section, std::string_view name, int fallback) const {
+    std::lock_guard lock(mutex_);
+    auto it = ints_.find({std::string(section), std::string(name)});
+    return it == ints_.end() ? fallback : it->second;
+}
+
+std::string MemorySettings::getString(std::string_view section, std::string_view name,
+                                      std::string_view fallback) const {
+    std::lock_guard lock(mutex_);
+    auto it = strings_.find({std::string(section), std::string(name)});
+    return it == strings_.end() ? std::string(fallback) : it->second;
+}
+
+void MemorySettings::setInt(std::string_view section, std::string_view name, int value) {
+    std::lock_guard lock(mutex_);
+    ints_[{std::string(section), std::string(name)}] = value;
+}
+
+void MemorySettings::setString(std::string_view section, std::string_view name,
+                               std::string_view value) {
+    std::lock_guard lock(mutex_);
+    strings_[{std::string(section), std::string(name)}] = std::string(value);
+}
+
+bool MemorySettings::has(std::string_view section, std::string_view name) const {
+    std::lock_guard lock(mutex_);
+    Key key{std::string(section), std::string(name)};
+    return ints_.count(key) != 0 || strings_.count(key) != 0;
+}
+
+}  // namespace tw::platform

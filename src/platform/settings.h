@@ -1,0 +1,44 @@
+#pragma once
+// Program settings as (section, value name) pairs; the empty section is the application key.
+//
+// Contract: missing values yield the caller's default without complaint; writes are
+// best-effort (a read-only store drops them). Implementations must be safe to call from one
+// thread at a time; runs read their settings on the user-interface thread before work starts.
+#include <map>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <utility>
+
+namespace tw::platform {
+
+class SettingsProfile {
+public:
+    virtual ~SettingsProfile() = default;
+    virtual int getInt(std::string_view section, std::string_view name, int fallback) const = 0;
+    virtual std::string getString(std::string_view section, std::string_view name,
+                                  std::string_view fallback) const = 0;
+    virtual void setInt(std::string_view section, std::string_view name, int value) = 0;
+    virtual void setString(std::string_view section, std::string_view name,
+                           std::string_view value) = 0;
+};
+
+// Settings held in memory only: the headless program's defaults, and tests.
+class MemorySettings final : public SettingsProfile {
+public:
+    int getInt(std::string_view section, std::string_view name, int fallback) const override;
+    std::string getString(std::string_view section, std::string_view name,
+                          std::string_view fallback) const override;
+    void setInt(std::string_view section, std::string_view name, int value) override;
+    void setString(std::string_view section, std::string_view name,
+                   std::string_view value) override;
+    bool has(std::string_view section, std::string_view name) const;
+
+private:
+    using Key = std::pair<std::string, std::string>;
+    mutable std::mutex mutex_;
+    std::map<Key, int> ints_;
+    std::map<Key, std::string> strings_;
+};
+
+}  // namespace tw::platform

@@ -1,0 +1,63 @@
+#pragma once
+// Every numbered text the program shows, by its number. Texts with printf conversions are
+// formatted by the caller with format().
+#include <string>
+#include <string_view>
+
+namespace tw::platform {
+
+namespace sid {
+inline constexpr int CancelConfirm = 32775;
+inline constexpr int Canceling = 32818;
+inline constexpr int Initializing = 32819;
+inline constexpr int DecompressCancelled = 32883;
+inline constexpr int UnexpectedFormat = 32897;
+inline constexpr int InsufficientFields = 32898;
+inline constexpr int InvalidSpiderRoot = 32905;
+inline constexpr int ErrorCaption = 32906;
+inline constexpr int Completed = 61394;
+inline constexpr int OpenError = 61395;
+inline constexpr int DownloadCancelled = 61398;
+inline constexpr int NoLogFiles = 61399;
+inline constexpr int NothingAccepted = 61401;
+inline constexpr int NoLookupsYet = 61403;
+}  // namespace sid
+
+// Help topics opened from messages.
+namespace help {
+inline constexpr int NothingAccepted = 135377;
+inline constexpr int InsufficientFields = 135381;
+}  // namespace help
+
+// Texts without a number.
+namespace txt {
+inline constexpr std::string_view AppTitle = "Tallyweb";
+inline constexpr std::string_view ConnectReminder =
+    "If Tallyweb is to resolve numerical IP addresses to human-readable host names, you must be "
+    "connected to the Internet.\n\nPlease connect to the Internet now. Choose Ok when you have "
+    "established the connection, or choose Cancel to abort.";
+inline constexpr std::string_view ApacheFiltersReminder =
+    "If your log files are in the Apache two-file format, then you cannot use filters. This is a "
+    "limitation in the structure of the log file format. All filters for this report will be "
+    "disabled.";
+inline constexpr std::string_view NoReferrerReminder =
+    "Your web server log files did not contain any referrer information, so some reports could "
+    "not be generated.";
+inline constexpr std::string_view NoBytesReminder =
+    "Your web server log files did not contain any information on the bandwidth (number of "
+    "bytes) transmitted to and from your web server. While Tallyweb can operate without this "
+    "data, all reports that deal with bandwidth will have incorrect data in them.";
+inline constexpr std::string_view AnalyzingSite = "Analyzing the structure of your web site...";
+inline constexpr std::string_view Analyzing = "Analyzing ";
+inline constexpr std::string_view LastPercentNote = "\r\n(the last 1-2% may take longer to finish)";
+inline constexpr std::string_view DoNotRemind = "&Do not remind me again";
+}  // namespace txt
+
+// The text of a numbered string; empty for an unknown number.
+std::string_view text(int id);
+
+// printf-style formatting of a numbered text or any other format string.
+// Numbered texts are NUL-terminated literals, so text(id).data() may be passed.
+std::string format(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+
+}  // namespace tw::platform
