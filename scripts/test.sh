@@ -1,0 +1,29 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds with warnings as errors, and runs every test: the whole suite
+# in a normal and an AddressSanitizer/UBSan build, and the threaded pipeline and run tests
+# under ThreadSanitizer.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+scripts/install-deps.sh
+
+jobs=$(nproc 2>/dev/null || echo 2)
+
+build() {  # dir, extra cmake args...
+    local dir=$1; shift
+    cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTALLYWEB_WERROR=ON "$@" >/dev/null
+    cmake --build "$dir" -j "$jobs"
+}
+
+echo "== build and test"
+build build-test
+ctest --test-dir build-test --output-on-failure -j "$jobs"
+
+echo "== AddressSanitizer and UBSan"
+build build-asan -DTALLYWEB_ASAN=ON -DTALLYWEB_BENCH=OFF
+ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    ctest --test-dir build-asan --output-on-failure -j "$jobs"
+
+echo "== ThreadSanitizer (pipeline and run)"
+build build-tsan -DTALLYWEB_TSAN=ON -DTALLYWEB_BENCH=OFF
+TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
+    ctest --test-dir build-tsan --output-on-failure -L pipeline -j "$jobs"
