@@ -322,3 +322,53 @@ TEST(RecordPipeline, UnusableHeadersAreReported) {
 
 }  // namespace
 }  // namespace tw::ingest
+
+namespace tw::ingest {
+namespace {
+
+// Blocks in its first record until released, like a lookup that never answers.
+class HangingAnalyser final : public RecordAnalyser {
+public:
+    void analyse(const LogRecord&) override {
+        if (first_.exchange(false)) {
+            entered_.store(true);
+            entered_.notify_all();
+            release_.wait(false);
+        }
+        analysed_.fetch_add(1);
+    }
+    std::atomic<bool> first_{true}, entered_{false}, release_{false};
+    std::atomic<int> analysed_{0};
+};
+
+TEST(RecordPipeline, StopLetsGoOfAWorkerThatHangs) {
+    test::MemoryFileOpener files;
+    test::FakeProgressDialog progress;
+    auto analyser = std::make_shared<HangingAnalyser>();
+    files.add("a.log", makeCombinedLog(200, 2));
+    int abandoned = 0;
+    {
+        RecordPipeline pipeline(analyser, files, progress);
+        pipeline.start(true, 1000);
+        std::uint64_t size = 0;
+        ASSERT_EQ(pipeline.readFile(kFormatDetect, "a.log", 0, size), ReadOutcome::Done);
+        analyser->entered_.wait(false);
+        const auto t0 = std::chrono::steady_clock::now();
+        abandoned = pipeline.stop();
+        const auto waited = std::chrono::steady_clock::now() - t0;
+        EXPECT_GE(waited, std::chrono::milliseconds(9000)) << "two waits of five seconds";
+        EXPECT_LT(waited, std::chrono::milliseconds(15000));
+    }
+    EXPECT_EQ(abandoned, 1);
+    EXPECT_EQ(analyser->analysed_.load(), 199);
+    // The abandoned worker comes back later and must find everything it uses still there.
+    analyser->release_.store(true);
+    analyser->release_.notify_all();
+    for (int i = 0; i < 200 && analyser->analysed_.load() < 200; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(analyser->analysed_.load(), 200);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+}
+
+}  // namespace
+}  // namespace tw::ingest
