@@ -2,6 +2,8 @@
 
 #include <unistd.h>
 
+#include "platform/strings.h"
+
 namespace tw::app {
 
 using platform::Answer;
@@ -90,7 +92,7 @@ void ConsoleProgress::exec(Layout) {
     std::unique_lock lock(mutex_);
     done_ = false;
     percent_ = -1;
-    text_ = "Initializing...";
+    text_ = platform::text(platform::sid::Initializing);
     shown_ = true;
     draw();
     cv_.notify_all();
