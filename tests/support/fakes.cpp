@@ -47,8 +47,9 @@ std::unique_ptr<platform::MappedFile> MemoryFileOpener::open(const std::string& 
 
 void FakeProgressDialog::progress(int percent, std::optional<std::string_view> text) {
     std::lock_guard lock(mutex_);
-    reports_.push_back({percent, text ? std::optional<std::string>(std::string(*text))
-                                      : std::nullopt});
+    Report r{percent, std::nullopt};
+    if (text) r.text.emplace(*text);
+    reports_.push_back(std::move(r));
     if (cancelOn_ > 0 && static_cast<int>(reports_.size()) == cancelOn_) cancelFlag().set();
 }
 
