@@ -435,9 +435,11 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map) {
         if (ch == '\r' || ch == '\n') {
             ++lines;
             inside = false;
-            if (i + 1 < sniff.size() && (sniff[i + 1] == '\r' || sniff[i + 1] == '\n') &&
-                sniff[i + 1] != ch)
-                ++i;
+            // Any two adjacent line-end bytes end one line, "\n\n" and "\r\r" as well as CRLF:
+            // counting a blank line between records as a line of its own halves the blanks a
+            // line, and a double-spaced common log would be taken for the loose layout, which
+            // rejects every one of its lines.
+            if (i + 1 < sniff.size() && (sniff[i + 1] == '\r' || sniff[i + 1] == '\n')) ++i;
         } else if (ch == '"') {
             inside = !inside;
         } else if (ch == '[') {
