@@ -283,9 +283,10 @@ bool commaField(Cursor& c, bool endOk, const char*& b, const char*& e) {
     return true;
 }
 
-// IIS writes a blank after every comma; the Part's rule is to start such fields one byte late.
+// IIS writes a blank after every comma; such fields start after it. Only a blank is dropped: a
+// writer that omits the blank must not lose the first character of the value.
 void dropLeadingByte(const char*& b, const char* e) {
-    if (b < e) ++b;
+    if (b < e && *b == ' ') ++b;
 }
 
 std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
@@ -453,6 +454,9 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map) {
         }
         ++i;
     }
+    // A log of one line without a line end is still one line: without this its blanks would
+    // count for nothing and its only record be rejected by the loose reader.
+    if (lines == 0 && i > 0) lines = 1;
     const std::size_t blanksPerLine = lines ? blanks / lines : 0;
     const std::size_t commasPerLine = lines ? commas / lines : 0;
     if (lines > 0) {

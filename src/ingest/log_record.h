@@ -48,8 +48,9 @@ inline constexpr std::int64_t kTimeUnusable = 0;      // empty or over-long date
 inline constexpr std::int64_t kTimeYearOutOfRange = -1;
 
 struct LogRecord {
-    // Hour 0..23 and weekday 0..6 (0 = Sunday) of `time`; -1 when the record has no usable
-    // time (no date text, or a year out of range), so the hour and weekday buckets skip it.
+    // Hour 0..23 and weekday 0..6 (0 = Sunday) of `time`. Both are -1 when the date text is
+    // empty or over-long; a year out of range keeps the logged hour (plus the offset) but has
+    // weekday -1. The hour and weekday buckets skip -1.
     std::int32_t hour = -1;
     std::int32_t weekday = -1;
     // The logged wall-clock date and time plus the run's time offset, counted in seconds since

@@ -78,6 +78,10 @@ TEST(DetectFormat, BlankLinesBetweenRecordsCountOnce) {
     EXPECT_EQ(detect(times(kCommon, 5, "\n\n")), kFormatCommon);
     EXPECT_EQ(detect(times(kCommon, 5, "\r\r")), kFormatCommon);
     EXPECT_EQ(detect(times(kCombined, 5, "\n\n")), kFormatCombined);
+    // A log of one line without a line end at all.
+    EXPECT_EQ(detect(kCommon), kFormatCommon);
+    EXPECT_EQ(detect(kCombined), kFormatCombined);
+    EXPECT_EQ(detect(kComma), kFormatIisComma);
 }
 
 TEST(DetectFormat, FieldDirectiveMeansW3c) {
@@ -331,6 +335,12 @@ TEST_F(Readers, CommaLayouts) {
     EXPECT_EQ(read(readIisCommaLine, "h, -, 03/20/01, 7:55:20, a, b, c, 1, 2, 3, 200"), 0u);
     EXPECT_EQ(read(readIisCommaLine, "h, -, 03/20/01, 7:55:20, a, b, c, 1, 2, 3, 200, 0, GET, -,"),
               0u);
+    // Without the blank after the comma the value keeps its first character.
+    ASSERT_GT(read(readIisCommaLine, "h,-,03/20/01,7:55:20,a,b,172.21.13.45,1,2,3,200,0,GET,/a,"),
+              0u);
+    EXPECT_EQ(rec->serverIp.view(), "172.21.13.45");
+    EXPECT_EQ(rec->bytes, 3u);
+
     // Extended lines need a referrer field after the URL.
     EXPECT_EQ(read(readIisCommaExtendedLine, kComma.substr(0, kComma.find(", -,"))), 0u);
 }
