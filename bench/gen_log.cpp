@@ -8,9 +8,9 @@
 // set of hot URLs and a long tail (Zipf), and hosts that come back.
 //
 // Output depends only on the seed and the size (the size sets the pace of the clock), whichever
-// compiler built the program: the random generator and the distributions are our own, since the standard
-// library's distributions differ between implementations, and no expression draws twice, since
-// compilers evaluate function arguments in different orders.
+// compiler built the program: the random generator and the distributions are our own, since the
+// standard library's distributions differ between implementations, and no expression draws twice,
+// since compilers evaluate function arguments in different orders.
 #include <algorithm>
 #include <array>
 #include <charconv>
@@ -32,7 +32,7 @@ using i64 = std::int64_t;
 
 // xoshiro256** seeded through splitmix64.
 class Rng {
-public:
+  public:
     explicit Rng(u64 seed) {
         for (auto& w : s_) {
             seed += 0x9E3779B97F4A7C15ULL;
@@ -63,14 +63,14 @@ public:
         return static_cast<u64>(std::exp(std::log(lo) + unit() * (std::log(hi) - std::log(lo))));
     }
 
-private:
+  private:
     static u64 rotl(u64 x, int k) { return (x << k) | (x >> (64 - k)); }
     std::array<u64, 4> s_{};
 };
 
 // Rank sampler with weight 1/(rank+1)^s.
 class Zipf {
-public:
+  public:
     Zipf(std::size_t n, double s) : cdf_(n) {
         double sum = 0;
         for (std::size_t i = 0; i < n; ++i) {
@@ -85,13 +85,13 @@ public:
         return static_cast<u32>(std::min(i, cdf_.size() - 1));
     }
 
-private:
+  private:
     std::vector<double> cdf_;
 };
 
 // Picks from a short table by weight.
 class Weighted {
-public:
+  public:
     explicit Weighted(const std::vector<double>& weights) : cdf_(weights.size()) {
         double sum = 0;
         for (std::size_t i = 0; i < weights.size(); ++i) cdf_[i] = sum += weights[i];
@@ -103,7 +103,7 @@ public:
         return static_cast<u32>(std::min(i, cdf_.size() - 1));
     }
 
-private:
+  private:
     std::vector<double> cdf_;
 };
 
@@ -116,35 +116,60 @@ std::string_view pick(Rng& r, const std::array<std::string_view, N>& a) {
 // Vocabulary
 
 constexpr std::array<std::string_view, 20> kSections = {
-    "products", "news",   "support", "about",    "blog",    "docs",   "downloads",
-    "catalog",  "events", "gallery", "forum",    "services", "press", "jobs",
-    "help",     "store",  "archive", "faq",      "contact", "partners"};
+    "products", "news",   "support", "about", "blog",     "docs",    "downloads",
+    "catalog",  "events", "gallery", "forum", "services", "press",   "jobs",
+    "help",     "store",  "archive", "faq",   "contact",  "partners"};
 constexpr std::array<std::string_view, 30> kWords = {
-    "widgets",  "gadgets",   "tools",     "parts",         "reviews",    "specials",
-    "2021",     "2022",      "2023",      "spring",        "summer",     "manuals",
-    "drivers",  "release",   "photos",    "video",         "team",       "history",
-    "pricing",  "shipping",  "returns",   "account",       "cart",       "wishlist",
-    "compare",  "brochure",  "overview",  "case-studies",  "tutorials",  "howto"};
+    "widgets", "gadgets",  "tools",    "parts",        "reviews",   "specials",
+    "2021",    "2022",     "2023",     "spring",       "summer",    "manuals",
+    "drivers", "release",  "photos",   "video",        "team",      "history",
+    "pricing", "shipping", "returns",  "account",      "cart",      "wishlist",
+    "compare", "brochure", "overview", "case-studies", "tutorials", "howto"};
 constexpr std::array<std::string_view, 16> kUsers = {
     "alice", "bob",  "carol", "dave",    "erin",  "frank", "grace",  "heidi",
     "ivan",  "judy", "kevin", "mallory", "oscar", "peggy", "victor", "walter"};
 constexpr std::array<std::string_view, 8> kSortKeys = {"price", "name",   "date",  "rating",
                                                        "size",  "newest", "brand", "popular"};
-constexpr std::array<std::string_view, 40> kPhrases = {
-    "blue+widgets",          "widget+repair+manual",      "cheap+gadgets+online",
-    "how+to+install+widget+driver", "gadget+reviews+2023", "widget",
-    "buy+widgets",           "widget+parts+catalog",      "best+gadget+for+kitchen",
-    "widget+spring+sale",    "gadget+shipping+rates",     "return+policy+widgets",
-    "widget+vs+gadget",      "free+widget+download",      "widget+tutorial+pdf",
-    "example+widgets+inc",   "widget+firmware+update",    "replacement+gadget+parts",
-    "widget+size+chart",     "gadget+warranty",           "%22blue+widget%22",
-    "widgets+near+me",       "gadget+forum",              "widget+pricing",
-    "tools+and+widgets",     "gadget+manual+model+200",   "widget+case+study",
-    "widget+company+jobs",   "gadget+press+release",      "widget+events+2023",
-    "how+do+widgets+work",   "widget+history",            "gadget+photos",
-    "widget+video+demo",     "widget+store+hours",        "compare+widgets",
-    "widget+wishlist",       "gadget+account+login",      "widgets%2C+gadgets",
-    "w%C3%BCrfel+widget"};
+constexpr std::array<std::string_view, 40> kPhrases = {"blue+widgets",
+                                                       "widget+repair+manual",
+                                                       "cheap+gadgets+online",
+                                                       "how+to+install+widget+driver",
+                                                       "gadget+reviews+2023",
+                                                       "widget",
+                                                       "buy+widgets",
+                                                       "widget+parts+catalog",
+                                                       "best+gadget+for+kitchen",
+                                                       "widget+spring+sale",
+                                                       "gadget+shipping+rates",
+                                                       "return+policy+widgets",
+                                                       "widget+vs+gadget",
+                                                       "free+widget+download",
+                                                       "widget+tutorial+pdf",
+                                                       "example+widgets+inc",
+                                                       "widget+firmware+update",
+                                                       "replacement+gadget+parts",
+                                                       "widget+size+chart",
+                                                       "gadget+warranty",
+                                                       "%22blue+widget%22",
+                                                       "widgets+near+me",
+                                                       "gadget+forum",
+                                                       "widget+pricing",
+                                                       "tools+and+widgets",
+                                                       "gadget+manual+model+200",
+                                                       "widget+case+study",
+                                                       "widget+company+jobs",
+                                                       "gadget+press+release",
+                                                       "widget+events+2023",
+                                                       "how+do+widgets+work",
+                                                       "widget+history",
+                                                       "gadget+photos",
+                                                       "widget+video+demo",
+                                                       "widget+store+hours",
+                                                       "compare+widgets",
+                                                       "widget+wishlist",
+                                                       "gadget+account+login",
+                                                       "widgets%2C+gadgets",
+                                                       "w%C3%BCrfel+widget"};
 
 // "%s" stands for the search phrase.
 constexpr std::array<std::string_view, 10> kSearchEngines = {
@@ -192,11 +217,14 @@ struct Agent {
 
 constexpr std::array<Agent, 38> kAgents = {{
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Safari/537.36", 20, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Safari/537.36",
+     20, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/109.0.0.0 Safari/537.36", 8, Kind::Human, Origin::Pool},
+     "Chrome/109.0.0.0 Safari/537.36",
+     8, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Safari/537.36", 6, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Safari/537.36",
+     6, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:109.0) Gecko/20100101 Firefox/110.0", 7,
      Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (X11; Ubuntu; Linux x86_64; rv:109.0) Gecko/20100101 Firefox/110.0", 2,
@@ -204,28 +232,38 @@ constexpr std::array<Agent, 38> kAgents = {{
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:102.0) Gecko/20100101 Firefox/102.0", 1,
      Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-     "Version/16.3 Safari/605.1.15", 6, Kind::Human, Origin::Pool},
+     "Version/16.3 Safari/605.1.15",
+     6, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (iPhone; CPU iPhone OS 16_3_1 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like "
-     "Gecko) Version/16.3 Mobile/15E148 Safari/604.1", 9, Kind::Human, Origin::Pool},
+     "Gecko) Version/16.3 Mobile/15E148 Safari/604.1",
+     9, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (iPad; CPU OS 16_3 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-     "Version/16.3 Mobile/15E148 Safari/604.1", 2, Kind::Human, Origin::Pool},
+     "Version/16.3 Mobile/15E148 Safari/604.1",
+     2, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Linux; Android 13; SM-S901B) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Mobile Safari/537.36", 7, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Mobile Safari/537.36",
+     7, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Mobile Safari/537.36", 4, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Mobile Safari/537.36",
+     4, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Linux; Android 12; Pixel 6) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Mobile Safari/537.36", 2, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Mobile Safari/537.36",
+     2, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Linux; Android 11; SAMSUNG SM-A515F) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "SamsungBrowser/20.0 Chrome/106.0.5249.126 Mobile Safari/537.36", 2, Kind::Human,
-     Origin::Pool},
+     "SamsungBrowser/20.0 Chrome/106.0.5249.126 Mobile Safari/537.36",
+     2, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Safari/537.36 Edg/110.0.1587.57", 5, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Safari/537.36 Edg/110.0.1587.57",
+     5, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Safari/537.36 OPR/96.0.0.0", 1, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Safari/537.36 OPR/96.0.0.0",
+     1, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (X11; Linux x86_64) AppleWebKit/537.36 (KHTML, like Gecko) Chrome/110.0.0.0 "
-     "Safari/537.36", 2, Kind::Human, Origin::Pool},
+     "Safari/537.36",
+     2, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (X11; CrOS x86_64 14541.0.0) AppleWebKit/537.36 (KHTML, like Gecko) "
-     "Chrome/110.0.0.0 Safari/537.36", 1, Kind::Human, Origin::Pool},
+     "Chrome/110.0.0.0 Safari/537.36",
+     1, Kind::Human, Origin::Pool},
     {"Mozilla/5.0 (Windows NT 6.1; WOW64; Trident/7.0; rv:11.0) like Gecko", 1, Kind::Human,
      Origin::Pool},
     {"Mozilla/4.0 (compatible; MSIE 6.0; Windows NT 5.1; SV1)", 0.5, Kind::Human, Origin::Pool},
@@ -250,10 +288,10 @@ constexpr std::array<Agent, 38> kAgents = {{
     {"Mozilla/5.0 (compatible; DuckDuckBot-Https/1.1; https://duckduckgo.com/duckduckbot)", 0.5,
      Kind::Crawler, Origin::Block},
     {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_5) AppleWebKit/605.1.15 (KHTML, like Gecko) "
-     "Version/13.1.1 Safari/605.1.15 (Applebot/0.1; +http://www.apple.com/go/applebot)", 0.5,
-     Kind::Crawler, Origin::Block},
-    {"facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)", 0.5,
-     Kind::Script, Origin::Block},
+     "Version/13.1.1 Safari/605.1.15 (Applebot/0.1; +http://www.apple.com/go/applebot)",
+     0.5, Kind::Crawler, Origin::Block},
+    {"facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)", 0.5, Kind::Script,
+     Origin::Block},
     {"Mozilla/5.0 (compatible; UptimeRobot/2.0; http://www.uptimerobot.com/)", 0.5, Kind::Monitor,
      Origin::Block},
     {"curl/7.88.1", 0.5, Kind::Script, Origin::Pool},
@@ -294,7 +332,7 @@ constexpr std::array<std::string_view, 12> kMonths = {"Jan", "Feb", "Mar", "Apr"
 // Output
 
 class Sink {
-public:
+  public:
     static constexpr std::size_t kBuffer = 16u << 20;
     static constexpr std::size_t kMaxLine = 8192;  // every line is far shorter
 
@@ -317,7 +355,7 @@ public:
     u64 written() const { return written_; }
     bool ok() const { return ok_; }
 
-private:
+  private:
     std::FILE* f_;
     std::unique_ptr<char[]> buf_;
     std::size_t used_ = 0;
@@ -347,8 +385,10 @@ struct Out {
             return;
         }
         put(tmpl.substr(0, hole));
-        if (tmpl[hole + 1] == 's') put(text);
-        else num(number);
+        if (tmpl[hole + 1] == 's')
+            put(text);
+        else
+            num(number);
         // Templates may hold percent-encoded bytes after the hole; copy them as they are.
         put(tmpl.substr(hole + 2));
     }
@@ -376,11 +416,13 @@ std::string concat(std::initializer_list<std::string_view> parts) {
 }
 
 class Site {
-public:
+  public:
     static constexpr std::size_t kPages = 12000, kImages = 8000, kDownloads = 60, kMissing = 120;
 
     explicit Site(Rng& r)
-        : pageRank_(kPages, 1.0), imageRank_(kImages, 0.9), downloadRank_(kDownloads, 1.1),
+        : pageRank_(kPages, 1.0),
+          imageRank_(kImages, 0.9),
+          downloadRank_(kDownloads, 1.1),
           missingRank_(kMissing, 0.7) {
         makeImages(r);
         makePages(r);
@@ -396,7 +438,7 @@ public:
     std::vector<u32> directories_;
     Zipf pageRank_, imageRank_, downloadRank_, missingRank_;
 
-private:
+  private:
     static std::string n(u64 v) { return std::to_string(v); }
 
     void makeImages(Rng& r) {
@@ -425,12 +467,12 @@ private:
                 res.url = concat({"/images/", pick(r, kWords), n(r.below(200)), ".gif"});
                 res.bytes = r.logUniform(60, 9000);
             } else if (k < 80) {
-                res.url = concat({"/images/", pick(r, kSections), "/", pick(r, kWords),
-                                  "_", n(r.below(300)), ".png"});
+                res.url = concat({"/images/", pick(r, kSections), "/", pick(r, kWords), "_",
+                                  n(r.below(300)), ".png"});
                 res.bytes = r.logUniform(900, 150000);
             } else if (k < 92) {
-                res.url = concat({"/~", pick(r, kUsers), "/photos/img_", n(r.range(1000, 9999)),
-                                  ".jpg"});
+                res.url =
+                    concat({"/~", pick(r, kUsers), "/photos/img_", n(r.range(1000, 9999)), ".jpg"});
                 res.bytes = r.logUniform(30000, 900000);
             } else if (k < 97) {
                 res.url = concat({"/icons/", pick(r, kWords), ".gif"});
@@ -489,13 +531,18 @@ private:
             } else if (k < 75) {
                 std::string url = concat({"/", sec, "/", word, ".php"});
                 const u32 q = r.below(4);
-                if (q == 1) url.append("?id=").append(n(r.below(5000)));
+                if (q == 1)
+                    url.append("?id=").append(n(r.below(5000)));
                 else if (q == 2)
-                    url.append("?id=").append(n(r.below(5000))).append("&sort=").append(
-                        pick(r, kSortKeys));
+                    url.append("?id=")
+                        .append(n(r.below(5000)))
+                        .append("&sort=")
+                        .append(pick(r, kSortKeys));
                 else if (q == 3)
-                    url.append("?cat=").append(pick(r, kWords)).append("&page=").append(
-                        n(r.range(1, 30)));
+                    url.append("?cat=")
+                        .append(pick(r, kWords))
+                        .append("&page=")
+                        .append(n(r.range(1, 30)));
                 add(std::move(url), true, false, 1, 5, bytes);
             } else if (k < 86) {
                 std::string url = concat({"/~", pick(r, kUsers), "/"});
@@ -505,19 +552,17 @@ private:
             } else if (k < 92) {
                 add(concat({"/search.php?q=", pick(r, kPhrases)}), true, false, 1, 2, bytes);
             } else if (k < 95) {
-                add(concat({"/", sec, "/", word, "%20", pick(r, kWords), ".html"}), false, false,
-                    1, 4, bytes);
+                add(concat({"/", sec, "/", word, "%20", pick(r, kWords), ".html"}), false, false, 1,
+                    4, bytes);
             } else {
-                add(concat({"/cgi-bin/", word, ".cgi?", pick(r, kSortKeys), "=",
-                            n(r.below(100))}),
+                add(concat({"/cgi-bin/", word, ".cgi?", pick(r, kSortKeys), "=", n(r.below(100))}),
                     false, false, 0, 2, bytes);
             }
         }
     }
 
     void makeDownloads(Rng& r) {
-        constexpr std::array<std::string_view, 5> ext = {".pdf", ".zip", ".tar.gz", ".exe",
-                                                         ".mp4"};
+        constexpr std::array<std::string_view, 5> ext = {".pdf", ".zip", ".tar.gz", ".exe", ".mp4"};
         while (downloads_.size() < kDownloads) {
             downloads_.push_back({concat({"/downloads/", pick(r, kWords), "-", n(r.range(1, 20)),
                                           ".", n(r.below(10)), pick(r, ext)}),
@@ -526,22 +571,31 @@ private:
     }
 
     void makeMissing(Rng& r) {
-        constexpr std::array<std::string_view, 14> probes = {
-            "/wp-login.php",          "/xmlrpc.php",        "/phpmyadmin/index.php",
-            "/scripts/root.exe?/c+dir", "/_vti_bin/owssvr.dll", "/.env",
-            "/admin/config.php",      "/MSOffice/cltreq.asp", "/cgi-bin/test-cgi",
-            "/apple-touch-icon.png",  "/apple-touch-icon-precomposed.png",
-            "/wp-content/plugins/x/readme.txt", "/.git/config", "/sitemap.xml.gz"};
+        constexpr std::array<std::string_view, 14> probes = {"/wp-login.php",
+                                                             "/xmlrpc.php",
+                                                             "/phpmyadmin/index.php",
+                                                             "/scripts/root.exe?/c+dir",
+                                                             "/_vti_bin/owssvr.dll",
+                                                             "/.env",
+                                                             "/admin/config.php",
+                                                             "/MSOffice/cltreq.asp",
+                                                             "/cgi-bin/test-cgi",
+                                                             "/apple-touch-icon.png",
+                                                             "/apple-touch-icon-precomposed.png",
+                                                             "/wp-content/plugins/x/readme.txt",
+                                                             "/.git/config",
+                                                             "/sitemap.xml.gz"};
         for (auto p : probes) missing_.push_back({std::string(p), 0});
         while (missing_.size() < kMissing) {
             const u32 k = r.below(3);
             std::string url;
             if (k == 0)
-                url = concat({"/", pick(r, kSections), "/", pick(r, kWords), n(r.below(900)),
-                              ".html"});
+                url = concat(
+                    {"/", pick(r, kSections), "/", pick(r, kWords), n(r.below(900)), ".html"});
             else if (k == 1)
                 url = concat({"/images/", pick(r, kWords), n(r.below(900)), "_old.gif"});
-            else url = concat({"/~", pick(r, kUsers), "/", pick(r, kWords), ".htm"});
+            else
+                url = concat({"/~", pick(r, kUsers), "/", pick(r, kWords), ".htm"});
             missing_.push_back({std::move(url), 0});
         }
         // Apache's "Not Found" page echoes the URL.
@@ -566,21 +620,21 @@ u32 publicOctet(Rng& r) {
 }
 
 class Hosts {
-public:
+  public:
     static constexpr std::size_t kPool = 60000;
 
     explicit Hosts(Rng& r) : rank_(kPool, 0.6) {
         constexpr std::array<std::string_view, 20> isps = {
-            "comcast.net",     "verizon.net",       "rr.com",        "btcentralplus.com",
-            "t-dialin.net",    "wanadoo.fr",        "shawcable.net", "rogers.com",
-            "bigpond.net.au",  "ocn.ne.jp",         "telia.com",     "optusnet.com.au",
-            "sbcglobal.net",   "cox.net",           "charter.com",   "virginm.net",
-            "telecomitalia.it", "qwest.net",        "att.net",       "earthlink.net"};
+            "comcast.net",      "verizon.net", "rr.com",        "btcentralplus.com",
+            "t-dialin.net",     "wanadoo.fr",  "shawcable.net", "rogers.com",
+            "bigpond.net.au",   "ocn.ne.jp",   "telia.com",     "optusnet.com.au",
+            "sbcglobal.net",    "cox.net",     "charter.com",   "virginm.net",
+            "telecomitalia.it", "qwest.net",   "att.net",       "earthlink.net"};
         constexpr std::array<std::string_view, 10> orgs = {
-            "acme-corp.com",  "globex.com",     "initech.com",  "stateu.edu",  "techuni.ac.uk",
-            "umbrella.de",    "hooli.com",      "city.gov",     "cyberdyne.co.jp", "wayne-ent.com"};
-        constexpr std::array<std::string_view, 8> roles = {"proxy", "gw", "fw", "cache",
-                                                           "lab", "ws", "nat", "vpn"};
+            "acme-corp.com", "globex.com", "initech.com", "stateu.edu",      "techuni.ac.uk",
+            "umbrella.de",   "hooli.com",  "city.gov",    "cyberdyne.co.jp", "wayne-ent.com"};
+        constexpr std::array<std::string_view, 8> roles = {"proxy", "gw", "fw",  "cache",
+                                                           "lab",   "ws", "nat", "vpn"};
         pool_.reserve(kPool);
         while (pool_.size() < kPool) {
             const u32 a = publicOctet(r), b = r.below(256), c = r.below(256), d = r.range(1, 254);
@@ -608,12 +662,12 @@ public:
         for (u32 i = 0; i < 40; ++i) {
             google_.push_back(concat({"crawl-66-249-", std::to_string(r.range(64, 79)), "-",
                                       std::to_string(r.range(1, 254)), ".googlebot.com"}));
-            msn_.push_back(concat({"msnbot-157-55-39-", std::to_string(r.range(1, 254)),
-                                   ".search.msn.com"}));
-            baidu_.push_back(concat({"baiduspider-180-76-15-", std::to_string(r.range(1, 254)),
-                                     ".crawl.baidu.com"}));
-            yandex_.push_back(concat({"5-255-253-", std::to_string(r.range(1, 254)),
-                                      ".spider.yandex.com"}));
+            msn_.push_back(
+                concat({"msnbot-157-55-39-", std::to_string(r.range(1, 254)), ".search.msn.com"}));
+            baidu_.push_back(concat(
+                {"baiduspider-180-76-15-", std::to_string(r.range(1, 254)), ".crawl.baidu.com"}));
+            yandex_.push_back(
+                concat({"5-255-253-", std::to_string(r.range(1, 254)), ".spider.yandex.com"}));
             const u32 a = publicOctet(r), b = r.below(256), c = r.below(256), d = r.range(1, 254);
             block_.push_back(ipv4(a, b, c, d));
         }
@@ -621,17 +675,23 @@ public:
 
     const std::string& draw(Rng& r, Origin o) const {
         switch (o) {
-            case Origin::Google: return google_[r.below(40)];
-            case Origin::Msn: return msn_[r.below(40)];
-            case Origin::Baidu: return baidu_[r.below(40)];
-            case Origin::Yandex: return yandex_[r.below(40)];
-            case Origin::Block: return block_[r.below(40)];
-            case Origin::Pool: break;
+            case Origin::Google:
+                return google_[r.below(40)];
+            case Origin::Msn:
+                return msn_[r.below(40)];
+            case Origin::Baidu:
+                return baidu_[r.below(40)];
+            case Origin::Yandex:
+                return yandex_[r.below(40)];
+            case Origin::Block:
+                return block_[r.below(40)];
+            case Origin::Pool:
+                break;
         }
         return pool_[rank_.draw(r)];
     }
 
-private:
+  private:
     Zipf rank_;
     std::vector<std::string> pool_, google_, msn_, baidu_, yandex_, block_;
 };
@@ -642,7 +702,7 @@ private:
 constexpr std::string_view kSiteBase = "http://www.example.com";
 
 class Generator {
-public:
+  public:
     Generator(u64 seed, u64 targetBytes)
         : rng_(seed), site_(rng_), hosts_(rng_), agentPick_(agentWeights()) {
         // Spread the log over six weeks whatever its size, so day, week and hour tables fill.
@@ -665,8 +725,10 @@ public:
             o.put(" - - ");
             putTime(o);
             o.put(" \"-\" 400 ");
-            if (rng_.chance(0.5)) o.ch('-');
-            else o.ch('0');
+            if (rng_.chance(0.5))
+                o.ch('-');
+            else
+                o.ch('0');
             o.put(" \"-\" \"-\"\n");
             return o.p;
         }
@@ -681,7 +743,7 @@ public:
         return o.p;
     }
 
-private:
+  private:
     struct Session {
         const std::string* host = nullptr;
         u32 agent = 0;
@@ -721,10 +783,18 @@ private:
                 s.pagesLeft = 1 + static_cast<int>(shortVisit + rng_.below(6));
                 break;
             }
-            case Kind::Crawler: s.pagesLeft = 5 + static_cast<int>(rng_.below(40)); break;
-            case Kind::ImageCrawler: s.pagesLeft = 3 + static_cast<int>(rng_.below(20)); break;
-            case Kind::Monitor: s.pagesLeft = 1; break;
-            case Kind::Script: s.pagesLeft = 1 + static_cast<int>(rng_.below(3)); break;
+            case Kind::Crawler:
+                s.pagesLeft = 5 + static_cast<int>(rng_.below(40));
+                break;
+            case Kind::ImageCrawler:
+                s.pagesLeft = 3 + static_cast<int>(rng_.below(20));
+                break;
+            case Kind::Monitor:
+                s.pagesLeft = 1;
+                break;
+            case Kind::Script:
+                s.pagesLeft = 1 + static_cast<int>(rng_.below(3));
+                break;
         }
         s.entryReferrer.clear();
         if (a.kind != Kind::Human) return;
@@ -749,9 +819,9 @@ private:
 
     void advanceClock() {
         // Fewer visitors at night: the gap is stretched by the local hour's quietness.
-        static constexpr std::array<double, 24> quiet = {
-            2.2, 2.8, 3.4, 3.8, 3.6, 3.0, 2.0, 1.4, 1.0, 0.8, 0.7, 0.7,
-            0.7, 0.7, 0.7, 0.7, 0.8, 0.9, 1.0, 1.0, 1.1, 1.3, 1.6, 1.9};
+        static constexpr std::array<double, 24> quiet = {2.2, 2.8, 3.4, 3.8, 3.6, 3.0, 2.0, 1.4,
+                                                         1.0, 0.8, 0.7, 0.7, 0.7, 0.7, 0.7, 0.7,
+                                                         0.8, 0.9, 1.0, 1.0, 1.1, 1.3, 1.6, 1.9};
         const i64 local = localSeconds();
         const auto hour = static_cast<std::size_t>((local % 86400) / 3600);
         clockMs_ += -std::log(1.0 - rng_.unit()) * meanGapMs_ * quiet[hour] / 1.13;
@@ -792,8 +862,8 @@ private:
     enum class Ref { None, Entry, Page };
 
     // host ident user [time] "METHOD url PROTO" status bytes "referrer" "agent"
-    void emit(Out& o, const Session& s, std::string_view method, std::string_view url,
-              int status, u64 bytes, bool bytesDash, Ref ref, i64 refPage) {
+    void emit(Out& o, const Session& s, std::string_view method, std::string_view url, int status,
+              u64 bytes, bool bytesDash, Ref ref, i64 refPage) {
         o.put(*s.host);
         o.put(" - ");
         o.put(s.user);
@@ -806,8 +876,10 @@ private:
         o.put(s.http10 ? " HTTP/1.0\" " : " HTTP/1.1\" ");
         o.num(static_cast<u64>(status));
         o.ch(' ');
-        if (bytesDash) o.ch('-');
-        else o.num(bytes);
+        if (bytesDash)
+            o.ch('-');
+        else
+            o.num(bytes);
         o.put(" \"");
         if (ref == Ref::Page && refPage >= 0) {
             o.put(kSiteBase);
@@ -878,7 +950,8 @@ private:
                 }
                 return;
             }
-            case Kind::Human: break;
+            case Kind::Human:
+                break;
         }
 
         const u32 k = rng_.below(1000);
@@ -888,8 +961,8 @@ private:
             emit(o, s, "GET", m.url, 404, m.bytes, false, fromHere, s.page);
         } else if (k < 21 && !site_.directories_.empty()) {
             // A directory asked for without its slash; the browser follows the redirect.
-            const u32 dir = site_.directories_[rng_.below(
-                static_cast<u32>(site_.directories_.size()))];
+            const u32 dir =
+                site_.directories_[rng_.below(static_cast<u32>(site_.directories_.size()))];
             const std::string& url = site_.pages_[dir].url;
             const std::string_view bare(url.data(), url.size() - 1);
             emit(o, s, "GET", bare, 301, 233 + 2 * url.size(), false, fromHere, s.page);
@@ -904,8 +977,8 @@ private:
                 emit(o, s, "GET", d.url, 200, d.bytes, false, fromHere, s.page);
             }
         } else if (k < 33) {
-            emit(o, s, "GET", "/favicon.ico", s.returning ? 304 : 200, 1406, s.returning,
-                 Ref::None, -1);
+            emit(o, s, "GET", "/favicon.ico", s.returning ? 304 : 200, 1406, s.returning, Ref::None,
+                 -1);
         } else {
             showPage(o, s, site_.pageRank_.draw(rng_), fromHere, s.page);
         }
@@ -919,8 +992,8 @@ private:
         }
         const bool post = p.php && rng_.chance(0.08);
         const bool notModified = !post && s.returning && rng_.chance(0.15);
-        emit(o, s, post ? "POST" : "GET", p.url, notModified ? 304 : 200, p.bytes, notModified,
-             ref, refPage);
+        emit(o, s, post ? "POST" : "GET", p.url, notModified ? 304 : 200, p.bytes, notModified, ref,
+             refPage);
         s.page = index;
         s.imgNext = p.firstImage;
         s.imgEnd = p.firstImage + p.imageCount;
@@ -951,10 +1024,20 @@ bool parseSize(std::string_view text, u64& out) {
     u64 mult = 1;
     if (!rest.empty()) {
         switch (rest[0]) {
-            case 'k': case 'K': mult = 1ULL << 10; break;
-            case 'm': case 'M': mult = 1ULL << 20; break;
-            case 'g': case 'G': mult = 1ULL << 30; break;
-            default: return false;
+            case 'k':
+            case 'K':
+                mult = 1ULL << 10;
+                break;
+            case 'm':
+            case 'M':
+                mult = 1ULL << 20;
+                break;
+            case 'g':
+            case 'G':
+                mult = 1ULL << 30;
+                break;
+            default:
+                return false;
         }
         rest.remove_prefix(1);
         if (rest == "B" || rest == "iB") rest = {};
@@ -1013,8 +1096,10 @@ int main(int argc, char** argv) {
         ++lines;
     }
     bool ok = sink.flush();
-    if (f != stdout) ok = std::fclose(f) == 0 && ok;
-    else ok = std::fflush(f) == 0 && ok;
+    if (f != stdout)
+        ok = std::fclose(f) == 0 && ok;
+    else
+        ok = std::fflush(f) == 0 && ok;
     if (!ok) {
         std::fprintf(stderr, "tallyweb-genlog: write to %s failed\n", out.c_str());
         return 1;

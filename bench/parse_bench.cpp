@@ -25,7 +25,7 @@
 namespace {
 
 class SilentProgress final : public tw::platform::Progress {
-public:
+  public:
     void progress(int, std::optional<std::string_view>) override {}
     void status(std::string_view) override {}
     void completed() override {}
@@ -63,15 +63,24 @@ Run runOnce(const std::string& path, std::uint64_t size, bool parallel) {
 
 const char* formatName(int code) {
     switch (code) {
-        case tw::ingest::kFormatCommon: return "common";
-        case tw::ingest::kFormatCombined: return "combined";
-        case tw::ingest::kFormatIisComma: return "IIS comma";
-        case tw::ingest::kFormatIisCommaExtended: return "IIS comma with referrer and agent";
-        case tw::ingest::kFormatW3c: return "W3C";
-        case tw::ingest::kFormatW3cMissingFields: return "W3C, required fields missing";
-        case tw::ingest::kFormatW3cUnusable: return "W3C, unusable field directive";
-        case tw::ingest::kFormatLoose: return "loose combined";
-        default: return "?";
+        case tw::ingest::kFormatCommon:
+            return "common";
+        case tw::ingest::kFormatCombined:
+            return "combined";
+        case tw::ingest::kFormatIisComma:
+            return "IIS comma";
+        case tw::ingest::kFormatIisCommaExtended:
+            return "IIS comma with referrer and agent";
+        case tw::ingest::kFormatW3c:
+            return "W3C";
+        case tw::ingest::kFormatW3cMissingFields:
+            return "W3C, required fields missing";
+        case tw::ingest::kFormatW3cUnusable:
+            return "W3C, unusable field directive";
+        case tw::ingest::kFormatLoose:
+            return "loose combined";
+        default:
+            return "?";
     }
 }
 
@@ -87,20 +96,26 @@ int sniffFormat(const std::string& path) {
 
 const char* outcomeName(tw::ingest::ReadOutcome o) {
     switch (o) {
-        case tw::ingest::ReadOutcome::Done: return "done";
-        case tw::ingest::ReadOutcome::OpenFailed: return "cannot open or map";
-        case tw::ingest::ReadOutcome::Cancelled: return "cancelled";
-        case tw::ingest::ReadOutcome::UnusableHeader: return "unusable field directive";
-        case tw::ingest::ReadOutcome::MissingFields: return "field directive lacks fields";
+        case tw::ingest::ReadOutcome::Done:
+            return "done";
+        case tw::ingest::ReadOutcome::OpenFailed:
+            return "cannot open or map";
+        case tw::ingest::ReadOutcome::Cancelled:
+            return "cancelled";
+        case tw::ingest::ReadOutcome::UnusableHeader:
+            return "unusable field directive";
+        case tw::ingest::ReadOutcome::MissingFields:
+            return "field directive lacks fields";
     }
     return "?";
 }
 
 int usage() {
-    std::fputs("usage: tallyweb-parsebench [--repeat N] [--parallel] FILE\n"
-               "  --repeat N   run N times and report the fastest (default 1)\n"
-               "  --parallel   parallel mode: records go to the pipeline's 64 worker threads\n",
-               stderr);
+    std::fputs(
+        "usage: tallyweb-parsebench [--repeat N] [--parallel] FILE\n"
+        "  --repeat N   run N times and report the fastest (default 1)\n"
+        "  --parallel   parallel mode: records go to the pipeline's 64 worker threads\n",
+        stderr);
     return 2;
 }
 

@@ -14,7 +14,7 @@
 namespace tw::app {
 
 class ConsolePrompter final : public platform::Prompter {
-public:
+  public:
     explicit ConsolePrompter(std::FILE* out) : out_(out) {}
     void message(std::string_view text, platform::Icon icon, int helpContext) override;
     void messageWithCaption(std::string_view text, std::string_view caption,
@@ -24,7 +24,7 @@ public:
     platform::NoticeResult notice(std::string_view text, bool okCancel, int helpContext) override;
     void openHelp(int) override {}
 
-private:
+  private:
     void print(std::string_view prefix, std::string_view text);
     std::mutex mutex_;
     std::FILE* out_;
@@ -32,7 +32,7 @@ private:
 
 // A progress bar on the error stream when it is a terminal; silent otherwise.
 class ConsoleProgress final : public platform::ProgressDialog {
-public:
+  public:
     explicit ConsoleProgress(std::FILE* out);
     void progress(int percent, std::optional<std::string_view> text) override;
     void status(std::string_view text) override;
@@ -40,7 +40,7 @@ public:
     void waitUntilShown() override;
     void exec(Layout layout) override;
 
-private:
+  private:
     void draw();
     std::FILE* out_;
     bool tty_;

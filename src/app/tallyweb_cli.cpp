@@ -65,8 +65,8 @@ int main(int argc, char** argv) {
     tw::ingest::NoSpider spider;
     auto engine = std::make_shared<tw::engine::CountingEngine>();
 
-    tw::ingest::AnalysisRun run({settings, prompter, progress, clock, files, sources, measure,
-                                 spider, engine});
+    tw::ingest::AnalysisRun run(
+        {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     const bool produced = run.generate(def, tw::ingest::RunMode::Interactive);
     return produced ? 0 : 1;
 }

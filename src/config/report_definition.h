@@ -7,8 +7,8 @@ namespace tw::config {
 
 struct ReportDefinition {
     std::string Name;
-    int Local = 1;  // 1 local files, 0 FTP download, 2 HTTP download
-    int File = 1;   // 0 directory, 1 one file, 2 wildcard
+    int Local = 1;     // 1 local files, 0 FTP download, 2 HTTP download
+    int File = 1;      // 0 directory, 1 one file, 2 wildcard
     std::string Path;  // entries separated by ";"
     std::string Sitename;
     std::string Username;

@@ -8,7 +8,7 @@
 namespace tw::engine {
 
 class CountingEngine final : public ingest::AnalysisEngine {
-public:
+  public:
     void analyse(const ingest::LogRecord& rec) override;
     void clear() override;
     void prepare(std::uint64_t, const ingest::RunContext&) override {}
@@ -21,7 +21,7 @@ public:
     std::uint64_t refererRecords() const { return referers_.load(); }
     std::uint64_t bytes() const { return bytes_.load(); }
 
-private:
+  private:
     std::atomic<std::uint64_t> accepted_{0}, agents_{0}, referers_{0}, bytes_{0};
     std::atomic<bool> referrerSeen_{false};
 };

@@ -45,8 +45,8 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     }
 
     PreparedFiles files = s_.decompressor.prepare(sources.files);
-    if (files.cancelled &&
-        s_.prompter.askYesNo(platform::text(sid::DecompressCancelled), Icon::Warning) != Answer::Yes)
+    if (files.cancelled && s_.prompter.askYesNo(platform::text(sid::DecompressCancelled),
+                                                Icon::Warning) != Answer::Yes)
         return false;
     summary_.totalBytes = files.totalBytes;
     summary_.fileCount = files.files.size();
@@ -86,8 +86,9 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     summary_.seconds = static_cast<double>(elapsedMs < 1 ? 1 : elapsedMs) * 0.001;
     summary_.megabytes = static_cast<double>(files.totalBytes) / 1048576.0;
     summary_.speed = static_cast<double>(files.totalBytes) * 60.0 / (summary_.seconds * 1000000.0);
-    summary_.completionText = platform::format(platform::text(sid::Completed).data(),
-                                               summary_.megabytes, summary_.seconds, summary_.speed);
+    summary_.completionText =
+        platform::format(platform::text(sid::Completed).data(), summary_.megabytes,
+                         summary_.seconds, summary_.speed);
 
     if (mode == RunMode::Interactive) {
         if (def.ApacheTwoFileFormat && def.filterCount > 0)
@@ -169,8 +170,11 @@ void AnalysisRun::analysisThread(const config::ReportDefinition& def, const Prep
                 else
                     s_.prompter.openHelp(platform::help::InsufficientFields);
                 break;
-            case ReadOutcome::Cancelled: stop = true; break;
-            case ReadOutcome::Done: break;
+            case ReadOutcome::Cancelled:
+                stop = true;
+                break;
+            case ReadOutcome::Done:
+                break;
         }
         if (stop) break;
         base += files.sizes[i];

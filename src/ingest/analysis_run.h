@@ -49,7 +49,7 @@ struct RunSummary {
 };
 
 class AnalysisRun {
-public:
+  public:
     explicit AnalysisRun(RunServices services) : s_(std::move(services)) {}
 
     // Returns true when a report was produced.
@@ -59,7 +59,7 @@ public:
     // Test hook: a small stretch exercises the window boundaries on small files.
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
 
-private:
+  private:
     void analysisThread(const config::ReportDefinition& def, const PreparedFiles& files,
                         RecordPipeline& pipeline);
     bool notice(const char* setting, std::string_view text, bool okCancel, int help = 0);

@@ -9,14 +9,16 @@
 namespace tw::ingest {
 
 const std::array<std::string_view, kW3cFieldCount> kW3cFieldNames = {
-    "date",        "time",      "c-ip",     "cs-username",    "cs-method",   "cs-uri-stem",
-    "sc-status",   "sc-bytes",  "cs(User-Agent)", "cs(Referer)", "s-ip"};
+    "date",      "time",     "c-ip",           "cs-username", "cs-method", "cs-uri-stem",
+    "sc-status", "sc-bytes", "cs(User-Agent)", "cs(Referer)", "s-ip"};
 
 namespace {
 
 using Byte = unsigned char;
 
-inline Byte at(const char* p) { return static_cast<Byte>(*p); }
+inline Byte at(const char* p) {
+    return static_cast<Byte>(*p);
+}
 
 // ---------------------------------------------------------------------------------------------
 // Number conversion with C atoi semantics (leading blanks, optional sign, digits; anything else
@@ -76,7 +78,9 @@ void setNoTime(LogRecord& rec) {
     rec.weekday = -1;
 }
 
-bool usableText(const char* b, const char* e) { return e > b && e - b <= 100; }
+bool usableText(const char* b, const char* e) {
+    return e > b && e - b <= 100;
+}
 
 // day/Mon/year:hh:mm:ss zone
 void parseBracketedDate(const char* b, const char* e, LogRecord& rec, const ReaderOptions& opt) {
@@ -87,15 +91,32 @@ void parseBracketedDate(const char* b, const char* e, LogRecord& rec, const Read
     const auto up = [&](int i) -> Byte { return m + i < e ? foldUpper(at(m + i)) : 0; };
     int month = 0;
     switch (up(0)) {
-        case 'A': month = up(1) == 'P' ? 3 : up(1) == 'U' ? 7 : 0; break;
-        case 'D': month = 11; break;
-        case 'F': month = 1; break;
-        case 'J': month = up(1) == 'U' ? (up(2) == 'N' ? 5 : up(2) == 'L' ? 6 : 0) : 0; break;
-        case 'M': month = up(2) == 'R' ? 2 : up(2) == 'Y' ? 4 : 0; break;
-        case 'N': month = 10; break;
-        case 'O': month = 9; break;
-        case 'S': month = 8; break;
-        default: month = 0;
+        case 'A':
+            month = up(1) == 'P' ? 3 : up(1) == 'U' ? 7 : 0;
+            break;
+        case 'D':
+            month = 11;
+            break;
+        case 'F':
+            month = 1;
+            break;
+        case 'J':
+            month = up(1) == 'U' ? (up(2) == 'N' ? 5 : up(2) == 'L' ? 6 : 0) : 0;
+            break;
+        case 'M':
+            month = up(2) == 'R' ? 2 : up(2) == 'Y' ? 4 : 0;
+            break;
+        case 'N':
+            month = 10;
+            break;
+        case 'O':
+            month = 9;
+            break;
+        case 'S':
+            month = 8;
+            break;
+        default:
+            month = 0;
     }
     const char* y = std::find(m, e, '/');
     if (y < e) ++y;
@@ -198,7 +219,9 @@ struct Cursor {
 void assign(TextField& f, const char* b, const char* e) {
     f.assign(b, static_cast<std::size_t>(e - b));
 }
-void setDash(TextField& f) { f.assign("-", 1); }
+void setDash(TextField& f) {
+    f.assign("-", 1);
+}
 
 std::int32_t methodFrom(Byte c) {
     return c == 'H' ? kMethodHead : c == 'P' ? kMethodPost : kMethodGet;
@@ -354,14 +377,20 @@ void deriveReaderMap(W3cFieldMap& map) {
 Capabilities capabilitiesFor(int format, const W3cFieldMap& map) {
     switch (format) {
         case kFormatCommon:
-        case kFormatIisComma: return {true, false, false, false};
+        case kFormatIisComma:
+            return {true, false, false, false};
         case kFormatCombined:
         case kFormatIisCommaExtended:
-        case kFormatLoose: return {true, true, true, false};
-        case kFormatW3c: return {true, map.has(kW3cReferer), map.has(kW3cUserAgent), false};
-        case kFormatAgentLog: return {false, false, true, false};
-        case kFormatRefererLog: return {false, true, false, true};
-        default: return {};
+        case kFormatLoose:
+            return {true, true, true, false};
+        case kFormatW3c:
+            return {true, map.has(kW3cReferer), map.has(kW3cUserAgent), false};
+        case kFormatAgentLog:
+            return {false, false, true, false};
+        case kFormatRefererLog:
+            return {false, true, false, true};
+        default:
+            return {};
     }
 }
 
@@ -522,10 +551,14 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
 
     assign(rec.host, fb[kW3cClientIp], fe[kW3cClientIp]);
     assign(rec.url, ub, fe[kW3cUriStem]);
-    if (map.has(kW3cUserName)) assign(rec.user, fb[kW3cUserName], fe[kW3cUserName]);
-    else setDash(rec.user);
-    if (map.has(kW3cServerIp)) assign(rec.serverIp, fb[kW3cServerIp], fe[kW3cServerIp]);
-    else setDash(rec.serverIp);
+    if (map.has(kW3cUserName))
+        assign(rec.user, fb[kW3cUserName], fe[kW3cUserName]);
+    else
+        setDash(rec.user);
+    if (map.has(kW3cServerIp))
+        assign(rec.serverIp, fb[kW3cServerIp], fe[kW3cServerIp]);
+    else
+        setDash(rec.serverIp);
     rec.method = map.has(kW3cMethod) && fb[kW3cMethod] < fe[kW3cMethod]
                      ? methodFrom(at(fb[kW3cMethod]))
                      : kMethodGet;
@@ -537,8 +570,10 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
     } else {
         rec.agent.assign("", 0);
     }
-    if (map.has(kW3cReferer)) assign(rec.referrer, fb[kW3cReferer], fe[kW3cReferer]);
-    else rec.referrer.assign("", 0);
+    if (map.has(kW3cReferer))
+        assign(rec.referrer, fb[kW3cReferer], fe[kW3cReferer]);
+    else
+        rec.referrer.assign("", 0);
     if (map.has(kW3cDate))
         parseIsoDate(fb[kW3cDate], fe[kW3cDate], fb[kW3cTime], fe[kW3cTime], rec, st.options);
     else
@@ -569,15 +604,24 @@ std::size_t readRefererLine(ReaderState&, const char* line, std::size_t n, LogRe
 
 LineReader readerFor(int format) {
     switch (format) {
-        case kFormatCommon: return readCommonLine;
-        case kFormatCombined: return readCombinedLine;
-        case kFormatIisComma: return readIisCommaLine;
-        case kFormatIisCommaExtended: return readIisCommaExtendedLine;
-        case kFormatW3c: return readW3cLine;
-        case kFormatLoose: return readLooseLine;
-        case kFormatAgentLog: return readAgentLine;
-        case kFormatRefererLog: return readRefererLine;
-        default: return nullptr;
+        case kFormatCommon:
+            return readCommonLine;
+        case kFormatCombined:
+            return readCombinedLine;
+        case kFormatIisComma:
+            return readIisCommaLine;
+        case kFormatIisCommaExtended:
+            return readIisCommaExtendedLine;
+        case kFormatW3c:
+            return readW3cLine;
+        case kFormatLoose:
+            return readLooseLine;
+        case kFormatAgentLog:
+            return readAgentLine;
+        case kFormatRefererLog:
+            return readRefererLine;
+        default:
+            return nullptr;
     }
 }
 

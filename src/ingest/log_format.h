@@ -20,9 +20,10 @@ enum LogFormat : int {
     kFormatIisComma = 2,
     kFormatIisCommaExtended = 3,  // referrer and agent appended
     kFormatW3c = 4,
-    kFormatW3cMissingFields = 5,  // detection only: header lacks time, c-ip, cs-uri-stem or sc-status
-    kFormatW3cUnusable = 6,       // detection only: the field directive cannot be tokenised
-    kFormatLoose = 7,             // combined, first field may be "-" or empty
+    kFormatW3cMissingFields =
+        5,                   // detection only: header lacks time, c-ip, cs-uri-stem or sc-status
+    kFormatW3cUnusable = 6,  // detection only: the field directive cannot be tokenised
+    kFormatLoose = 7,        // combined, first field may be "-" or empty
     kFormatAgentLog = 8,
     kFormatRefererLog = 9,
     kFormatDetect = 10,
@@ -64,8 +65,8 @@ struct W3cFieldMap {
 };
 
 struct ReaderOptions {
-    int timeOffsetHours = 0;       // added to every logged time
-    bool europeanFormat = false;   // day.month.year numeric dates
+    int timeOffsetHours = 0;      // added to every logged time
+    bool europeanFormat = false;  // day.month.year numeric dates
 };
 
 struct ReaderState {
@@ -117,7 +118,11 @@ std::string companionFileName(std::string_view accessPath, std::string_view word
 
 // Byte classes. Field bytes are 0x21..0x7E and 0x80..0xFF; line bytes add the blank. Control
 // bytes and DEL end a line.
-inline bool isFieldByte(unsigned char c) { return c > 0x20 && c != 0x7F; }
-inline bool isLineByte(unsigned char c) { return c >= 0x20 && c != 0x7F; }
+inline bool isFieldByte(unsigned char c) {
+    return c > 0x20 && c != 0x7F;
+}
+inline bool isLineByte(unsigned char c) {
+    return c >= 0x20 && c != 0x7F;
+}
 
 }  // namespace tw::ingest

@@ -12,7 +12,7 @@
 namespace tw::ingest {
 
 inline constexpr int kSlotCount = 64;
-inline constexpr int kFieldCapacity = 10000;           // bytes per text buffer, NUL included
+inline constexpr int kFieldCapacity = 10000;          // bytes per text buffer, NUL included
 inline constexpr int kFieldMax = kFieldCapacity - 1;  // longest text stored
 
 struct TextField {
@@ -44,7 +44,7 @@ struct Capabilities {
 enum Method : std::int32_t { kMethodGet = 0, kMethodHead = 1, kMethodPost = 2 };
 
 // Time markers.
-inline constexpr std::int64_t kTimeUnusable = 0;      // empty or over-long date text
+inline constexpr std::int64_t kTimeUnusable = 0;  // empty or over-long date text
 inline constexpr std::int64_t kTimeYearOutOfRange = -1;
 
 struct LogRecord {
@@ -70,6 +70,8 @@ struct LogRecord {
 
 // The fixed slot array of a run. Heap-allocated once per pipeline (it is ~3.8 MB).
 using SlotArray = std::array<LogRecord, kSlotCount>;
-inline std::unique_ptr<SlotArray> makeSlots() { return std::make_unique<SlotArray>(); }
+inline std::unique_ptr<SlotArray> makeSlots() {
+    return std::make_unique<SlotArray>();
+}
 
 }  // namespace tw::ingest

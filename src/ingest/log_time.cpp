@@ -29,8 +29,11 @@ CivilTime civilFromFrame(std::int64_t time) {
     const std::int64_t d = doy - (153 * mp + 2) / 5 + 1;
     const std::int64_t m = mp < 10 ? mp + 3 : mp - 9;
     const std::int64_t y = yoe + era * 400 + (m <= 2);
-    return {static_cast<int>(y), static_cast<int>(m), static_cast<int>(d),
-            static_cast<int>(secs / 3600), static_cast<int>(secs / 60 % 60),
+    return {static_cast<int>(y),
+            static_cast<int>(m),
+            static_cast<int>(d),
+            static_cast<int>(secs / 3600),
+            static_cast<int>(secs / 60 % 60),
             static_cast<int>(secs % 60)};
 }
 

@@ -19,11 +19,19 @@ inline std::int64_t floorDiv(std::int64_t a, std::int64_t b) {
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
-inline std::int64_t floorMod(std::int64_t a, std::int64_t b) { return a - floorDiv(a, b) * b; }
+inline std::int64_t floorMod(std::int64_t a, std::int64_t b) {
+    return a - floorDiv(a, b) * b;
+}
 
-inline std::int64_t dayNumber(std::int64_t time) { return floorDiv(time, 86400); }
-inline int hourOf(std::int64_t time) { return static_cast<int>(floorMod(time, 86400) / 3600); }
-inline int weekdayOf(std::int64_t time) { return static_cast<int>(floorMod(dayNumber(time) + 4, 7)); }
+inline std::int64_t dayNumber(std::int64_t time) {
+    return floorDiv(time, 86400);
+}
+inline int hourOf(std::int64_t time) {
+    return static_cast<int>(floorMod(time, 86400) / 3600);
+}
+inline int weekdayOf(std::int64_t time) {
+    return static_cast<int>(floorMod(dayNumber(time) + 4, 7));
+}
 
 struct CivilTime {
     int year, month, day, hour, minute, second;  // month 1..12

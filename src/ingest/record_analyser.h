@@ -5,7 +5,7 @@
 namespace tw::ingest {
 
 class RecordAnalyser {
-public:
+  public:
     virtual ~RecordAnalyser() = default;
     // Called once per parsed record. In parallel mode up to kSlotCount calls run at once, each
     // on its own slot; the implementation protects whatever it shares. It must not write to the

@@ -19,7 +19,9 @@ constexpr std::uint64_t kAllSlots = ~std::uint64_t{0};
 static_assert(kSlotCount == 64, "the free-slot set is one 64-bit word");
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
 
-bool isControlByte(unsigned char c) { return c < 0x20 || c == 0x7F; }
+bool isControlByte(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 bool startsWithNoCase(std::string_view s, std::string_view prefix) {
     if (s.size() < prefix.size()) return false;
@@ -169,8 +171,9 @@ void RecordPipeline::sendProgress(std::uint64_t offset, std::string_view name) {
     const std::uint64_t done = fileBase_ + offset;
     int percent = total_ ? static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_)) : 0;
     if (parallel_ && percent == 98) {
-        progressText_.assign(platform::txt::Analyzing).append(name).append(
-            platform::txt::LastPercentNote);
+        progressText_.assign(platform::txt::Analyzing)
+            .append(name)
+            .append(platform::txt::LastPercentNote);
         progress_.progress(percent, progressText_);
     } else {
         progress_.progress(percent, std::nullopt);
@@ -204,7 +207,8 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     if (!file->map(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, 10000)), view))
         return ReadOutcome::OpenFailed;
     const std::string_view sniff(view.data, view.size);
-    if (format == kFormatDetect) format = detectFormat(sniff, state_.w3c);
+    if (format == kFormatDetect)
+        format = detectFormat(sniff, state_.w3c);
     else if (format == kFormatW3c) {
         // A caller that names the format still needs the field map.
         W3cFieldMap map;
@@ -224,14 +228,15 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     file->unmap();
 
     const std::size_t slash = path.find_last_of('/');
-    const std::string_view name =
-        slash == std::string::npos ? std::string_view(path) : std::string_view(path).substr(slash + 1);
+    const std::string_view name = slash == std::string::npos
+                                      ? std::string_view(path)
+                                      : std::string_view(path).substr(slash + 1);
     fileBase_ = progressBase;
     progressText_.assign(platform::txt::Analyzing).append(name);
     {
-        const int percent = total_ ? static_cast<int>(std::min<std::uint64_t>(
-                                         100, progressBase * 100 / total_))
-                                   : 0;
+        const int percent =
+            total_ ? static_cast<int>(std::min<std::uint64_t>(100, progressBase * 100 / total_))
+                   : 0;
         progress_.progress(percent, progressText_);
     }
 
@@ -264,8 +269,8 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                 lfKnown = true;
             }
             const void* cr = std::memchr(b + p, '\r', nextLf - p);
-            const std::size_t e = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - b)
-                                     : nextLf;
+            const std::size_t e =
+                cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - b) : nextLf;
             if (e == wlen && !reachesEnd) {
                 // The line goes on past this window: map again from the line's start, so no
                 // line is ever cut in two. A line longer than a whole stretch gets a larger

@@ -20,8 +20,8 @@
 namespace tw::ingest {
 
 enum class ReadOutcome : int {
-    Done = 0,            // also for an empty file
-    OpenFailed = 1,      // cannot be opened or mapped (records read before a failure count)
+    Done = 0,        // also for an empty file
+    OpenFailed = 1,  // cannot be opened or mapped (records read before a failure count)
     Cancelled = 2,
     UnusableHeader = 4,  // field directive cannot be tokenised
     MissingFields = 5,   // field directive lacks a required field
@@ -35,7 +35,7 @@ struct PipelineStats {
 };
 
 class RecordPipeline {
-public:
+  public:
     RecordPipeline(std::shared_ptr<RecordAnalyser> analyser, platform::FileOpener& files,
                    platform::Progress& progress);
     ~RecordPipeline();
@@ -58,7 +58,7 @@ public:
     const PipelineStats& stats() const { return stats_; }
     bool parallel() const { return parallel_; }
 
-private:
+  private:
     struct Workers;
     int acquireSlot();
     void dispatch(int slot);

@@ -29,8 +29,9 @@ PreparedFiles MeasureOnly::prepare(const std::vector<std::string>& files) {
     for (const std::string& f : files) {
         struct stat st {};
         // A file that cannot be measured stays in the list: reading it reports the open error.
-        const std::uint64_t size =
-            ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<std::uint64_t>(st.st_size) : 0;
+        const std::uint64_t size = ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode)
+                                       ? static_cast<std::uint64_t>(st.st_size)
+                                       : 0;
         out.files.push_back(f);
         out.sizes.push_back(size);
         out.totalBytes += size;

@@ -23,7 +23,7 @@ struct RunContext {
 
 // The statistics side of a run. analyse() is called concurrently in parallel mode.
 class AnalysisEngine : public RecordAnalyser {
-public:
+  public:
     virtual void clear() = 0;  // drops the previous run's statistics
     virtual void prepare(std::uint64_t totalBytes, const RunContext& context) = 0;
     virtual void finalise() = 0;
@@ -39,7 +39,7 @@ struct SourceResult {
 
 // Turns the definition's log specification into local files (downloading them when needed).
 class LogSources {
-public:
+  public:
     virtual ~LogSources() = default;
     virtual SourceResult resolve(const config::ReportDefinition& definition,
                                  const config::RunSettings& settings) = 0;
@@ -54,7 +54,7 @@ struct PreparedFiles {
 
 // Replaces compressed files by plain copies and measures every file.
 class Decompressor {
-public:
+  public:
     virtual ~Decompressor() = default;
     virtual PreparedFiles prepare(const std::vector<std::string>& files) = 0;
 };
@@ -62,7 +62,7 @@ public:
 enum class SpiderOutcome { Done, Cancelled, InvalidRoot };
 
 class Spider {
-public:
+  public:
     virtual ~Spider() = default;
     // Runs on the analysis thread; reports through `progress` and polls its cancel flag.
     virtual SpiderOutcome crawl(const config::ReportDefinition& definition,
@@ -71,21 +71,21 @@ public:
 
 // Local files only: every ";"-separated entry of Path is one file.
 class PlainFileSources final : public LogSources {
-public:
+  public:
     SourceResult resolve(const config::ReportDefinition& definition,
                          const config::RunSettings& settings) override;
 };
 
 // No compression handling: measures the files as they are.
 class MeasureOnly final : public Decompressor {
-public:
+  public:
     PreparedFiles prepare(const std::vector<std::string>& files) override;
 };
 
 // Used until a site crawler is wired in: definitions with a root page are analysed without
 // the hyperlink tree.
 class NoSpider final : public Spider {
-public:
+  public:
     SpiderOutcome crawl(const config::ReportDefinition&, platform::Progress&) override {
         return SpiderOutcome::Done;
     }

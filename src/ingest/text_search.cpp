@@ -18,8 +18,12 @@ constexpr auto kLower = makeMap(false);
 
 }  // namespace
 
-unsigned char foldUpper(unsigned char c) { return kUpper[c]; }
-unsigned char foldLower(unsigned char c) { return kLower[c]; }
+unsigned char foldUpper(unsigned char c) {
+    return kUpper[c];
+}
+unsigned char foldLower(unsigned char c) {
+    return kLower[c];
+}
 
 Pattern::Pattern(std::string_view text, Case mode) : pattern_(text), mode_(mode) {
     if (mode_ == Case::Insensitive)

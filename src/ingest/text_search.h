@@ -16,7 +16,7 @@ unsigned char foldUpper(unsigned char c);
 unsigned char foldLower(unsigned char c);
 
 class Pattern {
-public:
+  public:
     enum class Case { Sensitive, Insensitive };
     Pattern() = default;
     Pattern(std::string_view text, Case mode);
@@ -27,7 +27,7 @@ public:
     std::size_t length() const { return pattern_.size(); }
     Case mode() const { return mode_; }
 
-private:
+  private:
     std::string pattern_;  // folded to upper case for the insensitive variant
     Case mode_ = Case::Sensitive;
     std::array<std::uint32_t, 256> skip_{};

@@ -12,7 +12,7 @@ namespace tw::platform {
 namespace {
 
 class PosixMappedFile final : public MappedFile {
-public:
+  public:
     PosixMappedFile(int fd, std::uint64_t size) : fd_(fd), size_(size) {
         const long page = ::sysconf(_SC_PAGESIZE);
         granularity_ = page > 0 ? static_cast<std::size_t>(page) : 4096;
@@ -49,7 +49,7 @@ public:
         }
     }
 
-private:
+  private:
     int fd_;
     std::uint64_t size_;
     std::size_t granularity_ = 4096;

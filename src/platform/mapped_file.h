@@ -20,7 +20,7 @@ struct MapView {
 };
 
 class MappedFile {
-public:
+  public:
     virtual ~MappedFile() = default;
     virtual std::uint64_t size() const = 0;
     // Window offsets must be multiples of this; the system's page size for real files.
@@ -31,7 +31,7 @@ public:
 };
 
 class FileOpener {
-public:
+  public:
     virtual ~FileOpener() = default;
     // Returns nullptr when the file cannot be opened; `error` then says why (may be null).
     virtual std::unique_ptr<MappedFile> open(const std::string& path, std::string* error) = 0;
@@ -39,7 +39,7 @@ public:
 
 // The real thing: open(2) + mmap(2) windows, sequential-access hints.
 class PosixFileOpener final : public FileOpener {
-public:
+  public:
     std::unique_ptr<MappedFile> open(const std::string& path, std::string* error) override;
 };
 

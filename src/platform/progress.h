@@ -14,17 +14,17 @@
 namespace tw::platform {
 
 class CancelFlag {
-public:
+  public:
     bool isSet() const { return flag_.load(std::memory_order_relaxed); }
     void set() { flag_.store(true, std::memory_order_relaxed); }
     void clear() { flag_.store(false, std::memory_order_relaxed); }
 
-private:
+  private:
     std::atomic<bool> flag_{false};
 };
 
 class Progress {
-public:
+  public:
     virtual ~Progress() = default;
     // percent 0..100; text absent keeps the current main text.
     virtual void progress(int percent, std::optional<std::string_view> text) = 0;
@@ -34,13 +34,13 @@ public:
     CancelFlag& cancelFlag() { return cancel_; }
     bool cancelled() const { return cancel_.isSet(); }
 
-private:
+  private:
     CancelFlag cancel_;
 };
 
 // A progress dialog that a run shows while its analysis thread works.
 class ProgressDialog : public Progress {
-public:
+  public:
     enum class Layout { Plain, WithLookupStatus };
     // Called by the job thread before its first report: blocks until the dialog is on screen.
     virtual void waitUntilShown() = 0;

@@ -17,7 +17,7 @@ struct NoticeResult {
 };
 
 class Prompter {
-public:
+  public:
     virtual ~Prompter() = default;
     // A message with an OK button; helpContext != 0 adds a Help button for that topic.
     virtual void message(std::string_view text, Icon icon, int helpContext = 0) = 0;

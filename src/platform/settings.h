@@ -13,7 +13,7 @@
 namespace tw::platform {
 
 class SettingsProfile {
-public:
+  public:
     virtual ~SettingsProfile() = default;
     virtual int getInt(std::string_view section, std::string_view name, int fallback) const = 0;
     virtual std::string getString(std::string_view section, std::string_view name,
@@ -25,7 +25,7 @@ public:
 
 // Settings held in memory only: the headless program's defaults, and tests.
 class MemorySettings final : public SettingsProfile {
-public:
+  public:
     int getInt(std::string_view section, std::string_view name, int fallback) const override;
     std::string getString(std::string_view section, std::string_view name,
                           std::string_view fallback) const override;
@@ -34,7 +34,7 @@ public:
                    std::string_view value) override;
     bool has(std::string_view section, std::string_view name) const;
 
-private:
+  private:
     using Key = std::pair<std::string, std::string>;
     mutable std::mutex mutex_;
     std::map<Key, int> ints_;

@@ -19,7 +19,7 @@ using Kind = FakePrompter::Kind;
 
 // Sizes come from the in-memory files, as a measuring step would find them.
 class MemoryMeasure final : public Decompressor {
-public:
+  public:
     std::map<std::string, std::string>* contents = nullptr;
     bool cancel = false;
     PreparedFiles prepare(const std::vector<std::string>& files) override {
@@ -37,7 +37,7 @@ public:
 };
 
 class ScriptedSpider final : public Spider {
-public:
+  public:
     SpiderOutcome outcome = SpiderOutcome::Done;
     int calls = 0;
     SpiderOutcome crawl(const config::ReportDefinition&, platform::Progress& p) override {
@@ -132,8 +132,8 @@ TEST_F(RunFixture, CompletedRunReportsSpeedAndMissingReferrers) {
     const std::string expected =
         platform::format(platform::text(platform::sid::Completed).data(), mb, 2.0, speed);
     EXPECT_EQ(run.summary().completionText, expected);
-    EXPECT_EQ(prompter.texts(), (std::vector<std::string>{
-                                    expected, std::string(platform::txt::NoReferrerReminder)}));
+    EXPECT_EQ(prompter.texts(),
+              (std::vector<std::string>{expected, std::string(platform::txt::NoReferrerReminder)}));
     EXPECT_EQ(kinds(), (std::vector<Kind>{Kind::Notice, Kind::Notice}));
     EXPECT_EQ(progress.lastLayout(), platform::ProgressDialog::Layout::Plain);
 }
@@ -161,8 +161,8 @@ TEST_F(RunFixture, OpenErrorsSkipTheFileAndNameIt) {
     ASSERT_TRUE(run.generate(definition("missing.log;good.log"), RunMode::Interactive));
     const auto texts = prompter.texts();
     ASSERT_GE(texts.size(), 2u);
-    EXPECT_EQ(texts[0], platform::format(platform::text(platform::sid::OpenError).data(),
-                                         "missing.log"));
+    EXPECT_EQ(texts[0],
+              platform::format(platform::text(platform::sid::OpenError).data(), "missing.log"));
     EXPECT_EQ(texts[1], run.summary().completionText);
     EXPECT_EQ(texts.size(), 2u) << "a combined log has referrers: no referrer reminder";
     EXPECT_EQ(engine->acceptedCount(), 3u);
@@ -188,12 +188,12 @@ TEST_F(RunFixture, HeaderProblemsOfferSkipOrAbort) {
     auto events = prompter.events();
     ASSERT_EQ(events.size(), 3u);
     EXPECT_EQ(events[0].kind, Kind::OkCancel);
-    EXPECT_EQ(events[0].text, platform::format(
-                                  platform::text(platform::sid::UnexpectedFormat).data(), "bad.log"));
+    EXPECT_EQ(events[0].text,
+              platform::format(platform::text(platform::sid::UnexpectedFormat).data(), "bad.log"));
     EXPECT_EQ(events[1].kind, Kind::OkCancel);
-    EXPECT_EQ(events[1].text,
-              platform::format(platform::text(platform::sid::InsufficientFields).data(),
-                               "thin.log"));
+    EXPECT_EQ(
+        events[1].text,
+        platform::format(platform::text(platform::sid::InsufficientFields).data(), "thin.log"));
     EXPECT_EQ(events[2].kind, Kind::Help);
     EXPECT_EQ(events[2].help, platform::help::InsufficientFields);
     EXPECT_EQ(engine->acceptedCount(), 4u);
@@ -233,7 +233,8 @@ TEST_F(RunFixture, ReverseLookupsAskForAConnectionAndRunInParallel) {
 
 TEST_F(RunFixture, MultiFileLayoutReadsTheCompanions) {
     add("/logs/access_log", commonLines(3));
-    add("/logs/referer_log", "http://a.example/x.html -> /p0.html\nhttp://b.example/ -> /p1.html\n");
+    add("/logs/referer_log",
+        "http://a.example/x.html -> /p0.html\nhttp://b.example/ -> /p1.html\n");
     add("/logs/agent_log", "Mozilla/5.0 (X11)\nMozilla/4.0\nBot/1.0\nCurl/8\n");
     config::ReportDefinition d = definition("/logs/access_log");
     d.ApacheTwoFileFormat = 1;

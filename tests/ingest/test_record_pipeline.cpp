@@ -21,7 +21,7 @@ namespace {
 
 // Remembers a compact description of every record it is given.
 class RecordingAnalyser final : public RecordAnalyser {
-public:
+  public:
     explicit RecordingAnalyser(std::chrono::microseconds delay = {}) : delay_(delay) {}
     void analyse(const LogRecord& rec) override {
         if (delay_.count() > 0) std::this_thread::sleep_for(delay_);
@@ -49,7 +49,7 @@ public:
         return seen_.size();
     }
 
-private:
+  private:
     std::chrono::microseconds delay_;
     mutable std::mutex mutex_;
     std::vector<std::string> seen_;
@@ -62,10 +62,10 @@ std::string makeCombinedLog(int lines, unsigned seed, const char* eol = "\n") {
     for (int i = 0; i < lines; ++i) {
         const int pad = static_cast<int>(rng() % 300);
         out += "10.0." + std::to_string(i % 250) + "." + std::to_string(i % 7) +
-               " - - [10/Oct/2020:13:55:" + std::to_string(10 + i % 50) +
-               " -0700] \"GET /dir" + std::to_string(i) + "/page.html HTTP/1.1\" 200 " +
-               std::to_string(i * 37) + " \"http://ref.example/" + std::string(pad, 'r') +
-               "\" \"Agent " + std::to_string(i) + "\"" + eol;
+               " - - [10/Oct/2020:13:55:" + std::to_string(10 + i % 50) + " -0700] \"GET /dir" +
+               std::to_string(i) + "/page.html HTTP/1.1\" 200 " + std::to_string(i * 37) +
+               " \"http://ref.example/" + std::string(pad, 'r') + "\" \"Agent " +
+               std::to_string(i) + "\"" + eol;
     }
     return out;
 }
@@ -140,8 +140,10 @@ TEST(RecordPipeline, RealMappedWindowsOnPageBoundaries) {
 
 TEST(RecordPipeline, LineLongerThanAStretchIsKeptAndCapped) {
     std::string agent(25000, 'x');
-    std::string log = "1.2.3.4 - - [10/Oct/2020:13:55:36 -0700] \"GET /a.html HTTP/1.0\" 200 5 "
-                      "\"-\" \"" + agent + "\"\n";
+    std::string log =
+        "1.2.3.4 - - [10/Oct/2020:13:55:36 -0700] \"GET /a.html HTTP/1.0\" 200 5 "
+        "\"-\" \"" +
+        agent + "\"\n";
     log += "1.2.3.5 - - [10/Oct/2020:13:55:37 -0700] \"GET /b.html HTTP/1.0\" 200 6 \"-\" \"B\"\n";
     for (std::size_t stretch : {std::size_t{100}, std::size_t{4096}, kDefaultStretchBytes}) {
         Harness h;
@@ -328,7 +330,7 @@ namespace {
 
 // Blocks in its first record until released, like a lookup that never answers.
 class HangingAnalyser final : public RecordAnalyser {
-public:
+  public:
     void analyse(const LogRecord&) override {
         if (first_.exchange(false)) {
             entered_.store(true);

@@ -62,10 +62,10 @@ TEST(Strings, NumberedTextsAndFormatting) {
     const std::string longName(5000, 'n');
     EXPECT_NE(format(text(sid::OpenError).data(), longName.c_str()).find(longName),
               std::string::npos);
-    for (int id : {sid::CancelConfirm, sid::Canceling, sid::Initializing, sid::DecompressCancelled,
-                   sid::UnexpectedFormat, sid::InsufficientFields, sid::InvalidSpiderRoot,
-                   sid::OpenError, sid::DownloadCancelled, sid::NoLogFiles, sid::NothingAccepted,
-                   sid::NoLookupsYet})
+    for (int id :
+         {sid::CancelConfirm, sid::Canceling, sid::Initializing, sid::DecompressCancelled,
+          sid::UnexpectedFormat, sid::InsufficientFields, sid::InvalidSpiderRoot, sid::OpenError,
+          sid::DownloadCancelled, sid::NoLogFiles, sid::NothingAccepted, sid::NoLookupsYet})
         EXPECT_FALSE(text(id).empty()) << id;
 }
 

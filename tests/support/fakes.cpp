@@ -5,7 +5,7 @@
 namespace tw::test {
 
 class MemoryMappedFile final : public platform::MappedFile {
-public:
+  public:
     MemoryMappedFile(MemoryFileOpener& owner, const std::string& data)
         : owner_(owner), data_(data) {}
     std::uint64_t size() const override { return data_.size(); }
@@ -27,7 +27,7 @@ public:
     }
     void unmap() override { window_.clear(); }
 
-private:
+  private:
     MemoryFileOpener& owner_;
     const std::string& data_;
     std::string window_;

@@ -20,7 +20,7 @@ namespace tw::test {
 // Files held in memory, mapped with any granularity (1 by default, so tests can use stretches
 // of a few bytes). Can be told to fail the n-th map() call of a file.
 class MemoryFileOpener final : public platform::FileOpener {
-public:
+  public:
     void add(const std::string& path, std::string content) { files_[path] = std::move(content); }
     void setGranularity(std::size_t g) { granularity_ = g; }
     // Fails the n-th (1-based) window mapped after the sniff window, for every file.
@@ -30,7 +30,7 @@ public:
     std::size_t largestWindow() const { return largest_; }
     int opens() const { return opens_; }
 
-private:
+  private:
     std::map<std::string, std::string> files_;
     std::size_t granularity_ = 1;
     int failWindow_ = 0;
@@ -41,7 +41,7 @@ private:
 
 // A progress dialog that records what it was sent and can cancel after a number of reports.
 class FakeProgressDialog final : public platform::ProgressDialog {
-public:
+  public:
     struct Report {
         int percent;
         std::optional<std::string> text;
@@ -59,7 +59,7 @@ public:
     int completions() const { return completions_.load(); }
     std::optional<Layout> lastLayout() const { return layout_; }
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::condition_variable cv_;
     bool shown_ = false, done_ = false;
@@ -72,7 +72,7 @@ private:
 
 // Records every prompt; answers from scripted queues, else Yes / Ok / not ticked.
 class FakePrompter final : public platform::Prompter {
-public:
+  public:
     enum class Kind { Message, YesNo, OkCancel, Notice, Help };
     struct Event {
         Kind kind;
@@ -95,7 +95,7 @@ public:
     // Texts of the events, in order, for compact assertions.
     std::vector<std::string> texts() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<Event> events_;
     std::deque<platform::Answer> answers_;
@@ -103,14 +103,14 @@ private:
 };
 
 class FakeClock final : public platform::Clock {
-public:
+  public:
     std::int64_t nowSeconds() const override { return now_; }
     // Each call advances the monotonic clock by `stepMs`.
     std::int64_t monotonicMillis() const override { return ms_ += stepMs_; }
     void setNow(std::int64_t s) { now_ = s; }
     void setStepMillis(std::int64_t ms) { stepMs_ = ms; }
 
-private:
+  private:
     std::int64_t now_ = 1700000000;
     mutable std::atomic<std::int64_t> ms_{0};
     std::int64_t stepMs_ = 0;
