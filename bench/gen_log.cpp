@@ -68,27 +68,6 @@ class Rng {
     std::array<u64, 4> s_{};
 };
 
-// Rank sampler with weight 1/(rank+1)^s.
-class Zipf {
-  public:
-    Zipf(std::size_t n, double s) : cdf_(n) {
-        double sum = 0;
-        for (std::size_t i = 0; i < n; ++i) {
-            sum += 1.0 / std::pow(static_cast<double>(i + 1), s);
-            cdf_[i] = sum;
-        }
-        for (auto& c : cdf_) c /= sum;
-    }
-    u32 draw(Rng& r) const {
-        const auto it = std::upper_bound(cdf_.begin(), cdf_.end(), r.unit());
-        const auto i = static_cast<std::size_t>(it - cdf_.begin());
-        return static_cast<u32>(std::min(i, cdf_.size() - 1));
-    }
-
-  private:
-    std::vector<double> cdf_;
-};
-
 // Picks from a short table by weight.
 class Weighted {
   public:
@@ -105,6 +84,19 @@ class Weighted {
 
   private:
     std::vector<double> cdf_;
+};
+
+// Rank sampler with weight 1/(rank+1)^s.
+class Zipf : public Weighted {
+  public:
+    Zipf(std::size_t n, double s) : Weighted(weights(n, s)) {}
+
+  private:
+    static std::vector<double> weights(std::size_t n, double s) {
+        std::vector<double> w(n);
+        for (std::size_t i = 0; i < n; ++i) w[i] = 1.0 / std::pow(static_cast<double>(i + 1), s);
+        return w;
+    }
 };
 
 template <std::size_t N>

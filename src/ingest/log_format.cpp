@@ -510,6 +510,24 @@ bool readW3cDate(std::string_view text, ReaderState& state) {
     return true;
 }
 
+void applyDirective(int format, std::string_view line, ReaderState& state) {
+    if (format != kFormatW3c) return;
+    // Concatenated daily logs and restarted servers repeat their header, sometimes with another
+    // field list: each directive governs the lines after it.
+    const auto startsWith = [&](std::string_view prefix) {
+        return line.size() >= prefix.size() &&
+               findText(line.substr(0, prefix.size()), prefix, Pattern::Case::Insensitive) == 0;
+    };
+    if (startsWith("#Fields: ")) {
+        parseW3cFields(line, state.w3c);
+        state.caps = capabilitiesFor(kFormatW3c, state.w3c);
+        state.sawW3cHeader = true;
+        state.lastW3cHeaderHadBytes = state.w3c.has(kW3cBytes);
+    } else if (startsWith("#Date: ")) {
+        readW3cDate(line, state);
+    }
+}
+
 std::size_t readCommonLine(ReaderState& st, const char* l, std::size_t n, LogRecord& r) {
     return readBracketed(st, l, n, r, Bracketed::Common);
 }

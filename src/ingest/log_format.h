@@ -92,6 +92,11 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map);
 // into `map`. Returns 4, 5 or 6 as detection does; `map.usable` is true only for 4.
 int parseW3cFields(std::string_view directive, W3cFieldMap& map);
 
+// Applies a "#" line met inside a file of `format`. In W3C logs a "#Fields: " directive replaces
+// the field map (and the capabilities) and a "#Date: " directive the date text for the lines
+// after it; other "#" lines are comments.
+void applyDirective(int format, std::string_view line, ReaderState& state);
+
 // Takes the date of the first "#Date: " directive in `text`. False when there is none usable.
 bool readW3cDate(std::string_view text, ReaderState& state);
 

@@ -9,7 +9,6 @@
 #include <mutex>
 #include <thread>
 
-#include "ingest/text_search.h"
 #include "platform/strings.h"
 
 namespace tw::ingest {
@@ -23,14 +22,6 @@ bool isControlByte(unsigned char c) {
     return c < 0x20 || c == 0x7F;
 }
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (foldUpper(static_cast<unsigned char>(s[i])) !=
-            foldUpper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
 }  // namespace
 
 // Everything the worker threads touch. Owned jointly by the pipeline and the workers, so a
@@ -181,20 +172,6 @@ void RecordPipeline::sendProgress(std::uint64_t offset, std::string_view name) {
     lastPercent_ = percent;
 }
 
-void RecordPipeline::handleDirective(int format, std::string_view line) {
-    if (format != kFormatW3c) return;
-    // Concatenated daily logs and restarted servers repeat their header, sometimes with another
-    // field list: each directive governs the lines after it.
-    if (startsWithNoCase(line, "#Fields: ")) {
-        parseW3cFields(line, state_.w3c);
-        state_.caps = capabilitiesFor(kFormatW3c, state_.w3c);
-        state_.sawW3cHeader = true;
-        state_.lastW3cHeaderHadBytes = state_.w3c.has(kW3cBytes);
-    } else if (startsWithNoCase(line, "#Date: ")) {
-        readW3cDate(line, state_);
-    }
-}
-
 ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                                      std::uint64_t progressBase, std::uint64_t& size) {
     size = 0;
@@ -286,7 +263,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
             const char* line = b + p;
             const std::size_t len = e - p;
             if (line[0] == '#') {
-                handleDirective(format, std::string_view(line, len));
+                applyDirective(format, std::string_view(line, len), state_);
             } else {
                 const int slot = acquireSlot();
                 if (slot < 0) break;  // cancelled while every worker was busy

@@ -64,7 +64,6 @@ class RecordPipeline {
     void dispatch(int slot);
     void releaseSlot(int slot);
     void sendProgress(std::uint64_t offset, std::string_view name);
-    void handleDirective(int format, std::string_view line);
 
     std::shared_ptr<RecordAnalyser> analyser_;
     platform::FileOpener& files_;

@@ -38,15 +38,6 @@ struct FileResult {
 // Called for each accepted record with its 1-based physical line number.
 using OnRecord = std::function<void(const LogRecord&, int line)>;
 
-bool startsWithNoCase(std::string_view s, std::string_view prefix) {
-    if (s.size() < prefix.size()) return false;
-    for (std::size_t i = 0; i < prefix.size(); ++i)
-        if (foldUpper(static_cast<unsigned char>(s[i])) !=
-            foldUpper(static_cast<unsigned char>(prefix[i])))
-            return false;
-    return true;
-}
-
 // Reads a whole file as the record pipeline does: detection on the first 10000 bytes, then each
 // line up to its CR or LF; "#" lines are directives, which in W3C logs replace the field map or
 // the date text for the lines after them.
@@ -75,10 +66,7 @@ FileResult readSample(const fs::path& path, int format, const OnRecord& onRecord
         while (e < text.size() && text[e] != '\r' && text[e] != '\n') ++e;
         const std::string_view line = text.substr(p, e - p);
         if (line[0] == '#') {
-            if (result.format == kFormatW3c && startsWithNoCase(line, "#Fields: "))
-                parseW3cFields(line, st.w3c);
-            else if (result.format == kFormatW3c && startsWithNoCase(line, "#Date: "))
-                readW3cDate(line, st);
+            applyDirective(result.format, line, st);
         } else if (reader(st, line.data(), line.size(), *rec) > 0) {
             ++result.accepted;
             if (onRecord) onRecord(*rec, lineNo);
