@@ -1,0 +1,129 @@
+#pragma once
+// The keyed statistics table: a chained hash table whose items carry their own counters, with
+// insert-or-merge as its one write path.
+//
+// A Kind supplies the item type and its operations:
+//   using Item = ...;  struct Totals {...};
+//   static std::uint32_t hash(const Item&);
+//   static bool equals(const Item&, const Item&);
+//   static void merge(Item& stored, const Item& incoming, Totals&);
+//   static void onInsert(Item& stored, const Item& incoming, Totals&);
+//
+// The table starts with the bucket count it is given and doubles it whenever the entries pass
+// kMaxLoad per bucket, so chains stay short however large the log. Nodes come from chunks, so an
+// insert allocates only now and then. With locks on, insertOrMerge() is serialised by the
+// table's own lock; reads (forEach, size) happen after the run, on one thread.
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace tw::engine {
+
+template <typename Kind>
+class StatTable {
+  public:
+    using Item = typename Kind::Item;
+    using Totals = typename Kind::Totals;
+    static constexpr std::uint64_t kMaxLoad = 2;
+
+    struct Result {
+        Item* item;
+        bool inserted;
+    };
+
+    explicit StatTable(std::uint32_t buckets = 0) { reset(buckets); }
+
+    void setUseLocks(bool on) { useLocks_ = on; }
+
+    // Empties the table; a bucket count of 0 is taken as 1.
+    void reset(std::uint32_t buckets) {
+        buckets_.assign(buckets == 0 ? 1 : buckets, nullptr);
+        chunks_.clear();
+        freeInChunk_ = 0;
+        entries_ = 0;
+        totals_ = Totals{};
+    }
+
+    // Merges `incoming` into the equal item, or stores a copy of it. On `inserted` the table
+    // owns whatever the item points to; on found the caller gives its texts back.
+    Result insertOrMerge(const Item& incoming) {
+        std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
+        if (useLocks_) lock.lock();
+        const std::uint32_t h = Kind::hash(incoming);
+        Node** link = &buckets_[h % buckets_.size()];
+        for (Node* n = *link; n != nullptr; n = n->next) {
+            if (n->hash == h && Kind::equals(n->item, incoming)) {
+                Kind::merge(n->item, incoming, totals_);
+                return {&n->item, false};
+            }
+        }
+        Node* node = newNode();
+        node->item = incoming;
+        node->hash = h;
+        node->next = *link;
+        *link = node;
+        ++entries_;
+        Kind::onInsert(node->item, incoming, totals_);
+        if (entries_ > kMaxLoad * buckets_.size()) grow();
+        return {&node->item, true};
+    }
+
+    template <typename F>
+    void forEach(F&& f) const {
+        for (const Node* head : buckets_)
+            for (const Node* n = head; n != nullptr; n = n->next) f(n->item);
+    }
+    template <typename F>
+    void forEach(F&& f) {
+        for (Node* head : buckets_)
+            for (Node* n = head; n != nullptr; n = n->next) f(n->item);
+    }
+
+    std::uint64_t size() const { return entries_; }
+    std::size_t bucketCount() const { return buckets_.size(); }
+    const Totals& totals() const { return totals_; }
+    Totals& totals() { return totals_; }
+
+  private:
+    struct Node {
+        Node* next;
+        std::uint32_t hash;
+        Item item;
+    };
+    static constexpr std::size_t kChunkNodes = 1024;
+
+    Node* newNode() {
+        if (freeInChunk_ == 0) {
+            chunks_.emplace_back(new Node[kChunkNodes]);
+            freeInChunk_ = kChunkNodes;
+        }
+        return &chunks_.back()[kChunkNodes - freeInChunk_--];
+    }
+
+    // Relinks every node into twice as many buckets; items do not move, so pointers handed out
+    // stay valid.
+    void grow() {
+        std::vector<Node*> bigger(buckets_.size() * 2, nullptr);
+        for (Node* head : buckets_) {
+            for (Node* n = head; n != nullptr;) {
+                Node* next = n->next;
+                Node*& slot = bigger[n->hash % bigger.size()];
+                n->next = slot;
+                slot = n;
+                n = next;
+            }
+        }
+        buckets_.swap(bigger);
+    }
+
+    std::vector<Node*> buckets_;
+    std::vector<std::unique_ptr<Node[]>> chunks_;
+    std::size_t freeInChunk_ = 0;
+    std::uint64_t entries_ = 0;
+    Totals totals_{};
+    bool useLocks_ = false;
+    std::mutex mutex_;
+};
+
+}  // namespace tw::engine
