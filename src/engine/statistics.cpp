@@ -1,0 +1,82 @@
+#include "engine/statistics.h"
+
+#include <algorithm>
+
+namespace tw::engine {
+
+void RecentVisitors::reset(int capacity) {
+    ring_.assign(static_cast<std::size_t>(std::max(capacity, 0)), nullptr);
+    next_ = 0;
+    latest_ = 0;
+}
+
+void RecentVisitors::offer(const VisitorKind::Item* item, std::int64_t time) {
+    if (ring_.empty() || time < latest_) return;
+    ring_[next_] = item;
+    next_ = (next_ + 1) % ring_.size();
+    latest_ = time;
+}
+
+template <typename F>
+void Statistics::forEachTable(F&& f) {
+    f(visitors), f(rawHosts), f(domainSuffixes), f(days), f(pages), f(images), f(otherFiles);
+    f(directories), f(notFound), f(otherErrors), f(brokenLinks), f(pageTransitions);
+    f(referrerToPage), f(referrerUrls), f(referredPages), f(referringSites);
+    f(searchEngines), f(searchPhrases), f(searchKeywords), f(users);
+}
+
+void Statistics::initialise(const StatisticsOptions& o) {
+    release();
+    useLocks_ = o.useLocks;
+    arena.setUseLocks(o.useLocks);
+    const TableSizes s = TableSizes::forBytes(o.totalBytes);
+    visitors.reset(s.visitors());
+    rawHosts.reset(o.removeFirstDot ? s.visitors() : 1);
+    domainSuffixes.reset(TableSizes::kDomainSuffixes);
+    days.reset(s.days());
+    pages.reset(s.pages());
+    images.reset(s.images());
+    otherFiles.reset(s.otherFiles());
+    directories.reset(s.directories());
+    notFound.reset(s.notFound());
+    otherErrors.reset(s.otherErrors());
+    brokenLinks.reset(s.brokenLinks());
+    pageTransitions.reset(s.pageTransitions());
+    referrerToPage.reset(s.referrerToPage());
+    referrerUrls.reset(s.referrerUrls());
+    referredPages.reset(s.referredPages());
+    referringSites.reset(s.referringSites());
+    searchEngines.reset(TableSizes::kSearchEngines);
+    searchPhrases.reset(s.searchPhrases());
+    searchKeywords.reset(s.searchKeywords());
+    users.reset(1);
+    forEachTable([&](auto& t) { t.setUseLocks(o.useLocks); });
+
+    counters = {};
+    hours.fill(0);
+    weekdays.fill(0);
+    operatingSystems.fill(0);
+    browsers.fill(0);
+    recent.reset(o.lastItems);
+
+    tracked.clear();
+    for (const std::string& p : o.trackedFiles) {
+        TrackedFile& t = tracked.emplace_back();
+        t.pattern = p;
+        if (!o.caseSensitive)
+            std::transform(t.pattern.begin(), t.pattern.end(), t.pattern.begin(), [](char c) {
+                return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+            });
+        t.wildcard = t.pattern.find_first_of("*?") != std::string::npos;
+        t.days.setUseLocks(o.useLocks);
+    }
+}
+
+void Statistics::release() {
+    forEachTable([](auto& t) { t.reset(1); });
+    for (TrackedFile& t : tracked) t.days.reset(1);
+    recent.reset(0);
+    arena.reset();
+}
+
+}  // namespace tw::engine

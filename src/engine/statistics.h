@@ -1,0 +1,118 @@
+#pragma once
+// Everything one analysis run accumulates: the general counters, the bucket arrays, the keyed
+// tables, the recent-visitors ring and the tracked files. One Statistics object per run, reset
+// by initialise() so runs can follow one another.
+//
+// Threads: with locks on, the per-record analysis holds the analysis lock while it updates the
+// counters and arrays, and each table and the arena take their own lock as well.
+#include <array>
+#include <cstdint>
+#include <deque>
+#include <limits>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "engine/stat_items.h"
+#include "engine/stat_table.h"
+#include "engine/string_arena.h"
+#include "engine/table_sizes.h"
+
+namespace tw::engine {
+
+inline constexpr int kOsClasses = 14;
+inline constexpr int kBrowserClasses = 12;
+// No record seen yet; a record time of 0 ("no usable date") never lowers the earliest time.
+inline constexpr std::int64_t kNoEarliest = std::numeric_limits<std::int64_t>::max();
+
+struct GeneralCounters {
+    std::uint64_t totalBytes = 0;
+    std::uint64_t cachedHits = 0;  // 304
+    std::uint64_t notFound = 0;    // 404
+    std::uint64_t partial = 0;     // 206
+    std::uint64_t pages = 0;
+    std::uint64_t images = 0;
+    std::uint64_t otherFiles = 0;
+    std::int64_t earliest = kNoEarliest;
+    std::int64_t latest = 0;
+    bool hostNamesSeen = false;
+    bool agentsSeen = false;
+    bool referrersSeen = false;
+
+    void noteTime(std::int64_t t) {
+        if (t != 0 && t < earliest) earliest = t;
+        if (t > latest) latest = t;
+    }
+};
+
+struct TrackedFile {
+    std::string pattern;  // lowercased unless CaseSensitive
+    bool wildcard = false;
+    StatTable<DayKind> days{TableSizes::kTrackedDays};
+};
+
+// The hosts first seen most recently, newest written last; entries point into the visitors
+// table.
+class RecentVisitors {
+  public:
+    void reset(int capacity);
+    // Writes `item` when its time is not earlier than the latest seen so far.
+    void offer(const VisitorKind::Item* item, std::int64_t time);
+    const std::vector<const VisitorKind::Item*>& entries() const { return ring_; }
+    std::size_t writeIndex() const { return next_; }
+
+  private:
+    std::vector<const VisitorKind::Item*> ring_;
+    std::size_t next_ = 0;
+    std::int64_t latest_ = 0;
+};
+
+struct StatisticsOptions {
+    std::uint64_t totalBytes = 0;
+    bool useLocks = false;
+    bool caseSensitive = true;
+    bool removeFirstDot = true;
+    int lastItems = 30;
+    std::vector<std::string> trackedFiles;
+};
+
+class Statistics {
+  public:
+    // The arena's block size is a parameter so tests can reach its limit cheaply.
+    explicit Statistics(std::size_t arenaBlockBytes = StringArena::kBlockBytes)
+        : arena(arenaBlockBytes) {}
+
+    void initialise(const StatisticsOptions& options);
+    // Frees every table and text (results built from them must be gone first).
+    void release();
+
+    bool useLocks() const { return useLocks_; }
+    std::mutex& analysisLock() { return analysisLock_; }
+
+    StringArena arena;
+    GeneralCounters counters;
+    std::array<std::uint64_t, 24> hours{};
+    std::array<std::uint64_t, 7> weekdays{};
+    std::array<std::uint64_t, kOsClasses> operatingSystems{};
+    std::array<std::uint64_t, kBrowserClasses> browsers{};
+
+    StatTable<VisitorKind> visitors, rawHosts;
+    StatTable<TextHitsKind> domainSuffixes;
+    StatTable<DayKind> days;
+    StatTable<RequestedFileKind> pages, images, otherFiles, directories;
+    StatTable<ErrorRequestKind> notFound, otherErrors;
+    StatTable<TextPairKind> brokenLinks, pageTransitions, referrerToPage;
+    StatTable<TextHitsKind> referrerUrls, referredPages, referringSites;
+    StatTable<SearchKind> searchEngines, searchPhrases, searchKeywords;
+    StatTable<AuthUserKind> users;
+    RecentVisitors recent;
+    std::deque<TrackedFile> tracked;  // tables hold a lock: they never move
+
+  private:
+    template <typename F>
+    void forEachTable(F&& f);
+    bool useLocks_ = false;
+    std::mutex analysisLock_;
+};
+
+}  // namespace tw::engine
