@@ -1,0 +1,234 @@
+#include "engine/record_classifier.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+
+#include "ingest/log_time.h"
+#include "ingest/text_search.h"
+
+namespace tw::engine {
+namespace {
+
+using ingest::LogRecord;
+
+void lowerInPlace(std::string& s) {
+    for (char& c : s)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+}
+
+bool consistent(const ingest::TextField& f) {
+    return f.length >= 0 && f.length <= ingest::kFieldMax &&
+           std::strlen(f.text) == static_cast<std::size_t>(f.length);
+}
+
+// Extensions are matched as substrings ignoring case, so "html" and "HTM" are pages and "jpeg2"
+// is an image. Built once: patterns are read-only and shared by all workers.
+using ingest::Pattern;
+const Pattern kPageExtensions[] = {{"htm", Pattern::Case::Insensitive},
+                                   {"asp", Pattern::Case::Insensitive},
+                                   {"cfm", Pattern::Case::Insensitive},
+                                   {"shtml", Pattern::Case::Insensitive}};
+const Pattern kImageExtensions[] = {{"gif", Pattern::Case::Insensitive},
+                                    {"jpg", Pattern::Case::Insensitive},
+                                    {"jpeg", Pattern::Case::Insensitive}};
+
+template <std::size_t N>
+bool extensionIsOneOf(std::string_view ext, const Pattern (&list)[N]) {
+    for (const Pattern& p : list)
+        if (p.foundIn(ext)) return true;
+    return false;
+}
+
+// Per-thread scratch texts: grown once, then reused, so a record allocates nothing here.
+struct Scratch {
+    std::string url, host, unshortened, page, key;
+};
+thread_local Scratch tScratch;
+
+}  // namespace
+
+bool RecordClassifier::isAddress(std::string_view host) {
+    char buf[64];
+    const std::size_t zone = host.find('%');
+    const std::string_view bare = host.substr(0, zone);
+    if (bare.empty() || bare.size() >= sizeof buf) return false;
+    std::memcpy(buf, bare.data(), bare.size());
+    buf[bare.size()] = '\0';
+    unsigned char out[16];
+    return ::inet_pton(AF_INET, buf, out) == 1 || ::inet_pton(AF_INET6, buf, out) == 1;
+}
+
+Text RecordClassifier::store(std::string_view s) {
+    return stats_.arena.copy(s);
+}
+
+// Merges an item whose texts were just taken from the arena; when the key was already there the
+// texts go back, newest first.
+template <typename Table, typename Item>
+typename Table::Item* RecordClassifier::merge(Table& table, Item item, const Text* t1,
+                                              const Text* t2) {
+    const auto r = table.insertOrMerge(item);
+    if (!r.inserted) {
+        if (t2) stats_.arena.free(t2->data);
+        if (t1) stats_.arena.free(t1->data);
+    }
+    return r.item;
+}
+
+void RecordClassifier::shorten(std::string& name) const {
+    const std::size_t dot = name.find('.');
+    if (options_.removeFirstDot && dot != std::string::npos && name.size() - dot - 1 > 5)
+        name.erase(0, dot + 1);
+}
+
+bool RecordClassifier::classify(const LogRecord& rec) {
+    if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
+        !consistent(rec.agent) || !consistent(rec.user))
+        return false;
+    std::unique_lock<std::mutex> lock(stats_.analysisLock(), std::defer_lock);
+    if (stats_.useLocks()) lock.lock();
+
+    std::string& page = tScratch.page;
+    page.clear();
+    if (rec.caps.hasAccessData) {
+        if (!classifyAccess(rec, lock)) return false;
+    } else if (rec.caps.refererLogMode) {
+        // A referer-only line names its page the way a directory request would.
+        page.assign(rec.url.view());
+        if (page.find('.') == std::string::npos) {
+            if (page.empty() || page.back() != '/') page.push_back('/');
+            page.append(options_.defaultPage);
+        }
+    }
+    if (rec.caps.hasAgent && rec.agent.length > 1) hooks_.agent(rec);
+    if (rec.caps.hasReferrer && rec.referrer.length > 0) hooks_.referrer(rec, page);
+    return rec.caps.hasAccessData;
+}
+
+bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std::mutex>& lock) {
+    Scratch& s = tScratch;
+    std::string_view url = rec.url.view();
+    if (options_.removeDirectories) {
+        const std::size_t last = url.rfind('/');
+        if (last != std::string_view::npos && last != 0) url = url.substr(last);
+    }
+    if (!hooks_.admit(rec, rec.host.view(), 1) && !hooks_.hasHostFilters()) return false;
+
+    // Host: names are lowercased (and lose their first label when asked); addresses go to the
+    // resolver.
+    std::string& host = s.host;
+    host.assign(rec.host.view());
+    bool isName = !isAddress(host);
+    std::string& unshortened = s.unshortened;
+    if (!isName) {
+        if (lock.owns_lock()) lock.unlock();
+        std::string resolved = hooks_.resolve(host);
+        if (stats_.useLocks()) lock.lock();
+        if (cancel_ && cancel_->isSet()) return false;
+        if (!resolved.empty()) {
+            host = std::move(resolved);
+            isName = true;
+        }
+    }
+    if (isName) {
+        lowerInPlace(host);
+        if (options_.removeFirstDot) unshortened = host;
+        shorten(host);
+    }
+    if (hooks_.hasHostFilters() && !hooks_.admit(rec, host, 2)) return false;
+
+    if (isName) {
+        const std::size_t dot = host.rfind('.');
+        if (dot != std::string::npos) {
+            s.key.assign(host, dot);
+            lowerInPlace(s.key);
+            const Text t = store(s.key);
+            merge(stats_.domainSuffixes, TextHitsKind::Item{t, 1}, &t);
+        }
+        stats_.counters.hostNamesSeen = true;
+        if (options_.removeFirstDot) {
+            const Text t = store(unshortened);
+            merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time}, &t);
+        }
+    }
+
+    {
+        const Text t = store(host);
+        const auto r = stats_.visitors.insertOrMerge({t, 0, 0, rec.bytes, rec.time});
+        if (r.inserted)
+            stats_.recent.offer(r.item, rec.time);
+        else
+            stats_.arena.free(t.data);
+    }
+
+    const std::int64_t day = ingest::dayNumber(rec.time);
+    stats_.days.insertOrMerge({day, 1, rec.bytes});
+
+    std::string& u = s.url;
+    u.assign(url);
+    if (!options_.caseSensitive) lowerInPlace(u);
+    if (rec.status == 304) ++stats_.counters.cachedHits;
+    if (rec.status != 200 && rec.status != 304) {
+        const Text t = store(u);
+        if (rec.status == 404) {
+            merge(stats_.notFound, ErrorRequestKind::Item{t, rec.status, 1}, &t);
+            ++stats_.counters.notFound;
+        } else {
+            merge(stats_.otherErrors, ErrorRequestKind::Item{t, rec.status, 1}, &t);
+        }
+        if (rec.status == 206) ++stats_.counters.partial;
+    }
+
+    stats_.counters.totalBytes += rec.bytes;
+    if (rec.hour >= 0 && rec.hour < 24) ++stats_.hours[static_cast<std::size_t>(rec.hour)];
+    if (rec.weekday >= 0 && rec.weekday < 7)
+        ++stats_.weekdays[static_cast<std::size_t>(rec.weekday)];
+    stats_.counters.noteTime(rec.time);
+
+    std::string& page = s.page;
+    if (rec.status != 404)
+        countFile(u, rec, page);
+    else
+        page = u;
+
+    for (TrackedFile& tf : stats_.tracked) {
+        const bool hit = tf.wildcard ? ingest::wildcardMatch(tf.pattern, page) : tf.pattern == page;
+        if (hit) tf.days.insertOrMerge({day, 1, rec.bytes});
+    }
+    return true;
+}
+
+void RecordClassifier::countFile(std::string_view url, const LogRecord& rec, std::string& page) {
+    const std::uint64_t partial = rec.status == 206 ? 1 : 0;
+    const auto file = [&](StatTable<RequestedFileKind>& table, std::string_view text) {
+        const Text t = store(text);
+        merge(table, RequestedFileKind::Item{t, 1, partial, rec.bytes}, &t);
+    };
+    const std::size_t dot = url.rfind('.');
+    if (!url.empty() && url.back() != '/' && dot != std::string_view::npos) {
+        const std::string_view ext = url.substr(dot + 1);
+        if (extensionIsOneOf(ext, kPageExtensions)) {
+            file(stats_.pages, url);
+            ++stats_.counters.pages;
+        } else if (extensionIsOneOf(ext, kImageExtensions)) {
+            file(stats_.images, url);
+            ++stats_.counters.images;
+        } else {
+            file(stats_.otherFiles, url);
+            ++stats_.counters.otherFiles;
+        }
+        const std::size_t slash = url.rfind('/');
+        if (slash != std::string_view::npos) file(stats_.directories, url.substr(0, slash + 1));
+        page.assign(url);
+        return;
+    }
+    page.assign(url);
+    if (page.empty() || page.back() != '/') page.push_back('/');
+    file(stats_.directories, page);
+    page.append(options_.defaultPage);
+    file(stats_.pages, page);
+    ++stats_.counters.pages;
+}
+
+}  // namespace tw::engine
