@@ -6,7 +6,8 @@
 #include <vector>
 
 #include "app/console.h"
-#include "engine/counting_engine.h"
+#include "engine/results.h"
+#include "engine/statistics_engine.h"
 #include "ingest/analysis_run.h"
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
@@ -16,7 +17,9 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tallyweb-cli [OPTION]... LOG...\n"
-    "Analyse web-server access logs (NCSA common and combined, IIS, W3C extended).\n"
+    "Analyse web-server access logs (NCSA common and combined, IIS, W3C extended)\n"
+    "and print the General Statistics: one row a line, label and value separated\n"
+    "by a tab.\n"
     "\n"
     "  -h, --help     show this help and exit\n"
     "\n"
@@ -63,10 +66,14 @@ int main(int argc, char** argv) {
     tw::ingest::PlainFileSources sources;
     tw::ingest::MeasureOnly measure;
     tw::ingest::NoSpider spider;
-    auto engine = std::make_shared<tw::engine::CountingEngine>();
+    auto engine = std::make_shared<tw::engine::StatisticsEngine>();
 
     tw::ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
-    const bool produced = run.generate(def, tw::ingest::RunMode::Interactive);
-    return produced ? 0 : 1;
+    if (!run.generate(def, tw::ingest::RunMode::Interactive)) return 1;
+    for (const auto& row : tw::engine::generalStatistics(
+             engine->results(), engine->statistics().counters, engine->runStart()))
+        std::printf("%.*s\t%s\n", static_cast<int>(row.label.size()), row.label.data(),
+                    row.value.c_str());
+    return 0;
 }

@@ -18,6 +18,7 @@ RunSettings RunSettings::read(const platform::SettingsProfile& p) {
     s.RemoveDirectories = p.getInt("", "RemoveDirectories", s.RemoveDirectories);
     s.ProxyServer = p.getString("", "ProxyServer", s.ProxyServer);
     s.PassiveFTP = p.getInt("", "PassiveFTP", s.PassiveFTP);
+    s.TruncateReports = p.getInt("", "TruncateReports", s.TruncateReports);
     return s;
 }
 

@@ -22,6 +22,7 @@ struct RunSettings {
     int RemoveDirectories = 0;
     std::string ProxyServer;
     int PassiveFTP = 0;
+    int TruncateReports = 100;
 
     static RunSettings read(const platform::SettingsProfile& profile);
 };

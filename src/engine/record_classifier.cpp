@@ -102,7 +102,11 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         }
     }
     if (rec.caps.hasAgent && rec.agent.length > 1) hooks_.agent(rec);
-    if (rec.caps.hasReferrer && rec.referrer.length > 0) hooks_.referrer(rec, page);
+    if (rec.caps.hasReferrer && rec.referrer.length > 0) {
+        // The no-referrer notice after the run asks whether any line named a real referrer.
+        if (rec.referrer.view() != "-") stats_.counters.referrersSeen = true;
+        hooks_.referrer(rec, page);
+    }
     return rec.caps.hasAccessData;
 }
 
@@ -147,10 +151,12 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
             merge(stats_.domainSuffixes, TextHitsKind::Item{t, 1}, &t);
         }
         stats_.counters.hostNamesSeen = true;
-        if (options_.removeFirstDot) {
-            const Text t = store(unshortened);
-            merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time}, &t);
-        }
+    }
+    // Every host, name or address, as it was before losing its first label: the general totals
+    // count hosts from here when labels are dropped.
+    if (options_.removeFirstDot) {
+        const Text t = store(isName ? std::string_view(unshortened) : std::string_view(host));
+        merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time}, &t);
     }
 
     {

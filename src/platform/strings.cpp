@@ -11,8 +11,78 @@ struct Entry {
     std::string_view text;
 };
 
-// Kept sorted by number.
+// Each number once; the order carries no meaning.
 constexpr Entry kTable[] = {
+    {32828, "Hits on Pages"},
+    {32829, "Hits on Files"},
+    {32830, "Hits on Images"},
+    {32884,
+     "The request was made at a time when the server could not process the request. (uncommon)"},
+    {32885,
+     "The request was made to a proxy server, and the proxy server requires a password for access. "
+     "(uncommon)"},
+    {32886, "The request matches multiple possible files, and could not be fulfilled. (uncommon)"},
+    {32887,
+     "Gone - The object requested is not available, but may be available on a temporary basis. "
+     "(uncommon)"},
+    {32888, "Length not provided by server (uncommon)"},
+    {32889, "Request precondition failed (uncommon)"},
+    {32890, "Request entity too large to be handled by server"},
+    {32891,
+     "Request-URI too large. If you see this often, it can indicate someone is trying to hack your "
+     "site."},
+    {32892, "Unsupported media type"},
+    {32893, "Client HTTP version not supported by server"},
+    {32894,
+     "The server, while acting as a gateway or proxy, timed out while waiting for data from the "
+     "upstream server."},
+    {61258, "Hits"},
+    {61259, "Total Data Transferred"},
+    {61260, "Unique IP Addresses"},
+    {61261, "Total Visiting Users"},
+    {61262, "Time Period"},
+    {61263, "Average Hits per User"},
+    {61264, "Average Users per Day"},
+    {61265, "Average Data Transferred per Day"},
+    {61266, "Hits cached by Client"},
+    {61267, "Report generated on"},
+    {61268, "Incomplete downloads/file requests"},
+    {61269, "Log spans a period of"},
+    {61270, "Total failed requests"},
+    {61271, "Average Data Transferred per User"},
+    {61272, "Average Hits per Day"},
+    {61273, "Average Data Transferred per Hit"},
+    {61274, "Each user has visited approximately"},
+    {61386, "%.2f times"},
+    {61387, "%d days"},
+    {61392, " to "},
+    {61411, "%.2f gigabytes"},
+    {61412, "%.2f megabytes"},
+    {61413, "%.2f kilobytes"},
+    {61414, "%.2f bytes"},
+    {61415, "Only partial content delivered (requested file not completely downloaded)"},
+    {61416, "Permanent URL relocation"},
+    {61417, "Temporary URL relocation"},
+    {61418, "Page redirected"},
+    {61419, "Temporary relocation method and URL"},
+    {61420, "Document not modified (cached by client)"},
+    {61421, "Bad request (syntax)"},
+    {61422, "URL not found"},
+    {61423, "Incomplete/Undefined transmission"},
+    {61424, "Unauthorized access (requires authentication)"},
+    {61425, "Access forbidden (payment required)"},
+    {61426, "Forbidden"},
+    {61427, "Method not Allowed"},
+    {61428, "Request Timeout"},
+    {61429, "Internal server error"},
+    {61430, "Server functionality not implemented"},
+    {61431, "Bad gateway"},
+    {61432, "Service unavailable"},
+    {61433, "Page does not contain any information"},
+    {61434, "Created"},
+    {61435, "Accepted"},
+    {61436, "Partial Information"},
+    {61437, "Unrecognized error code"},
     {sid::CancelConfirm, "Are you sure you want to cancel the analysis process?"},
     {sid::Canceling, "Canceling..."},
     {sid::Initializing, "Initializing..."},
@@ -58,6 +128,12 @@ constexpr Entry kTable[] = {
 };
 
 }  // namespace
+
+std::vector<int> allTextIds() {
+    std::vector<int> ids;
+    for (const Entry& e : kTable) ids.push_back(e.id);
+    return ids;
+}
 
 std::string_view text(int id) {
     for (const Entry& e : kTable)

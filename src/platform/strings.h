@@ -3,6 +3,7 @@
 // formatted by the caller with format().
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tw::platform {
 
@@ -52,6 +53,9 @@ inline constexpr std::string_view Analyzing = "Analyzing ";
 inline constexpr std::string_view LastPercentNote = "\r\n(the last 1-2% may take longer to finish)";
 inline constexpr std::string_view DoNotRemind = "&Do not remind me again";
 }  // namespace txt
+
+// Every number of the table, for checks that each appears once.
+std::vector<int> allTextIds();
 
 // The text of a numbered string; empty for an unknown number.
 std::string_view text(int id);

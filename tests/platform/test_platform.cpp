@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -67,6 +68,10 @@ TEST(Strings, NumberedTextsAndFormatting) {
           sid::UnexpectedFormat, sid::InsufficientFields, sid::InvalidSpiderRoot, sid::OpenError,
           sid::DownloadCancelled, sid::NoLogFiles, sid::NothingAccepted, sid::NoLookupsYet})
         EXPECT_FALSE(text(id).empty()) << id;
+    // A number listed twice would hide its second text.
+    std::vector<int> ids = allTextIds();
+    std::sort(ids.begin(), ids.end());
+    EXPECT_EQ(std::adjacent_find(ids.begin(), ids.end()), ids.end());
 }
 
 TEST(MemorySettings, SectionsAndKindsAreKeptApart) {

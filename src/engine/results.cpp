@@ -1,0 +1,223 @@
+#include "engine/results.h"
+
+#include <algorithm>
+#include <ctime>
+#include <string>
+#include <unordered_map>
+
+#include "ingest/log_time.h"
+#include "platform/strings.h"
+
+namespace tw::engine {
+namespace {
+
+template <typename Table>
+auto collect(const Table& table) {
+    std::vector<typename Table::Item> out;
+    out.reserve(table.size());
+    table.forEach([&](const auto& item) { out.push_back(item); });
+    return out;
+}
+
+template <typename Item>
+void rank(std::vector<Item>& items, std::size_t keep) {
+    const auto byHits = [](const Item& a, const Item& b) { return a.hits > b.hits; };
+    if (items.size() > keep) {
+        std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep),
+                          items.end(), byHits);
+        items.resize(keep);
+    } else {
+        std::sort(items.begin(), items.end(), byHits);
+    }
+}
+
+void latestFirst(std::vector<DayKind::Item>& days) {
+    std::sort(days.begin(), days.end(),
+              [](const DayKind::Item& a, const DayKind::Item& b) { return a.day > b.day; });
+}
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    return out;
+}
+
+// Groups pairs by their second text (the page or the missing URL); the first texts become the
+// group's sub-items, counted ignoring case as text-with-hits items are.
+std::vector<GroupedItem> group(const StatTable<TextPairKind>& pairs, std::size_t keep) {
+    struct Building {
+        GroupedItem item;
+        std::unordered_map<std::string, std::size_t> subIndex;
+    };
+    std::unordered_map<std::string_view, std::size_t> index;
+    std::vector<Building> groups;
+    pairs.forEach([&](const TextPairKind::Item& p) {
+        auto [it, fresh] = index.try_emplace(p.second.view(), groups.size());
+        if (fresh) groups.push_back({{p.second, 0, {}}, {}});
+        Building& g = groups[it->second];
+        g.item.hits += p.hits;
+        auto [sit, sfresh] = g.subIndex.try_emplace(lowered(p.first.view()), g.item.sub.size());
+        if (sfresh) g.item.sub.push_back({p.first, 0});
+        g.item.sub[sit->second].hits += p.hits;
+    });
+    std::vector<GroupedItem> out;
+    out.reserve(groups.size());
+    for (Building& b : groups) out.push_back(std::move(b.item));
+    rank(out, keep);
+    for (GroupedItem& g : out) rank(g.sub, kGroupedSubItems);
+    return out;
+}
+
+std::string text(int id) {
+    return std::string(platform::text(id));
+}
+
+std::string share(std::uint64_t count, std::uint64_t hits, const char* none) {
+    if (hits == 0) return none;
+    return platform::format("%llu (%.2f%%)", static_cast<unsigned long long>(count),
+                            static_cast<double>(count) * 100.0 / static_cast<double>(hits));
+}
+
+std::string logTime(std::int64_t t) {
+    const ingest::CivilTime c = ingest::civilFromFrame(t);
+    std::tm tm{};
+    tm.tm_year = c.year - 1900;
+    tm.tm_mon = c.month - 1;
+    tm.tm_mday = c.day;
+    tm.tm_hour = c.hour;
+    tm.tm_min = c.minute;
+    tm.tm_sec = c.second;
+    char buf[64];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%B %d, %Y, %I:%M %p", &tm);
+    return std::string(buf, n);
+}
+
+std::string localTime(std::int64_t t) {
+    const std::time_t tt = static_cast<std::time_t>(t);
+    std::tm tm{};
+    localtime_r(&tt, &tm);
+    char buf[64];
+    const std::size_t n = std::strftime(buf, sizeof buf, "%B %d, %Y at %I:%M %p", &tm);
+    return std::string(buf, n);
+}
+
+}  // namespace
+
+Results finalise(const Statistics& s, int truncateReports, bool removeFirstDot) {
+    const std::size_t keep = static_cast<std::size_t>(std::max(truncateReports, 0));
+    Results r;
+    r.visitors = collect(s.visitors);
+    r.domainSuffixes = collect(s.domainSuffixes);
+    r.referrerUrls = collect(s.referrerUrls);
+    r.referredPages = collect(s.referredPages);
+    r.referringSites = collect(s.referringSites);
+    r.days = collect(s.days);
+    r.pages = collect(s.pages);
+    r.images = collect(s.images);
+    r.otherFiles = collect(s.otherFiles);
+    r.directories = collect(s.directories);
+    r.notFound = collect(s.notFound);
+    r.otherErrors = collect(s.otherErrors);
+    r.brokenLinks = collect(s.brokenLinks);
+    r.pageTransitions = collect(s.pageTransitions);
+    r.referrerToPage = collect(s.referrerToPage);
+    r.searchEngines = collect(s.searchEngines);
+    r.searchPhrases = collect(s.searchPhrases);
+    r.searchKeywords = collect(s.searchKeywords);
+    r.users = collect(s.users);
+
+    const StatTable<VisitorKind>& hosts = removeFirstDot ? s.rawHosts : s.visitors;
+    r.totalHits = hosts.totals().hits;
+    r.totalVisits = hosts.totals().visits;
+    r.distinctHosts = hosts.size();
+
+    r.pagesByReferrer = group(s.referrerToPage, keep);
+    r.brokenLinksByPage = group(s.brokenLinks, keep);
+
+    rank(r.visitors, keep);
+    rank(r.otherErrors, keep);
+    rank(r.notFound, keep);
+    rank(r.referrerUrls, keep);
+    rank(r.referringSites, keep);
+    rank(r.referredPages, keep);
+    rank(r.otherFiles, keep);
+    rank(r.images, keep);
+    rank(r.pages, keep);
+    rank(r.directories, keep);
+    rank(r.searchPhrases, keep);
+    rank(r.searchKeywords, keep);
+    rank(r.domainSuffixes, kDomainSuffixesKept);
+    latestFirst(r.days);
+    for (const TrackedFile& t : s.tracked) {
+        r.trackedDays.push_back(collect(t.days));
+        latestFirst(r.trackedDays.back());
+    }
+    return r;
+}
+
+std::string byteAmountText(std::uint64_t bytes) {
+    const double b = static_cast<double>(bytes);
+    if (bytes >= (std::uint64_t{1} << 30))
+        return platform::format(platform::text(61411).data(), b / 1073741824.0);
+    if (bytes >= (std::uint64_t{1} << 20))
+        return platform::format(platform::text(61412).data(), b / 1048576.0);
+    if (bytes >= 1024) return platform::format(platform::text(61413).data(), b / 1024.0);
+    return platform::format(platform::text(61414).data(), b);
+}
+
+std::vector<GeneralRow> generalStatistics(const Results& r, const GeneralCounters& c,
+                                          std::int64_t runStart) {
+    const std::uint64_t hits = r.totalHits, visits = r.totalVisits, hosts = r.distinctHosts;
+    // Without any dated record there is no period: it collapses to the latest time.
+    const std::int64_t earliest = c.earliest == kNoEarliest ? c.latest : c.earliest;
+    std::int64_t days = 1 + (c.latest - earliest) / 86400;
+    if (days <= 0) days = 1;
+    const double d = static_cast<double>(days);
+    const auto count = [](std::uint64_t v) { return std::to_string(v); };
+    const auto fixed = [](double v) { return platform::format("%.2f", v); };
+
+    std::vector<GeneralRow> rows;
+    const auto add = [&](int id, std::string value) {
+        rows.push_back({platform::text(id), std::move(value)});
+    };
+    add(61258, count(hits));
+    add(61259, byteAmountText(c.totalBytes));
+    add(61261, count(visits));
+    add(61262, logTime(earliest) + text(61392) + logTime(c.latest));
+    add(61263, visits ? fixed(static_cast<double>(hits) / static_cast<double>(visits)) : "0%");
+    add(61264, fixed(static_cast<double>(visits) / d));
+    add(61265, byteAmountText(c.totalBytes / static_cast<std::uint64_t>(days)));
+    add(61266, share(c.cachedHits, hits, "0 (0%)"));
+    add(61267, localTime(runStart));
+    add(61268, share(c.partial, hits, "0%"));
+    add(61269, days == 1 ? std::string("1 day")
+                         : platform::format(platform::text(61387).data(), static_cast<int>(days)));
+    add(61270, share(c.notFound, hits, "0 (0%)"));
+    add(61260, count(hosts));
+    add(61271, visits ? byteAmountText(c.totalBytes / visits) : "0 bytes");
+    add(61272, fixed(static_cast<double>(hits) / d));
+    add(61273, hits ? byteAmountText(c.totalBytes / hits) : "0 bytes");
+    add(61274, hosts ? platform::format(platform::text(61386).data(),
+                                        static_cast<double>(visits) / static_cast<double>(hosts))
+                     : "0 times");
+    add(32828, count(c.pages));
+    add(32829, count(c.otherFiles));
+    add(32830, count(c.images));
+    return rows;
+}
+
+std::string_view statusExplanation(int status) {
+    static constexpr std::pair<int, int> kCodes[] = {
+        {0, 61423},   {201, 61434}, {202, 61435}, {203, 61436}, {204, 61433}, {206, 61415},
+        {300, 61418}, {301, 61416}, {302, 61417}, {303, 61419}, {304, 61420}, {400, 61421},
+        {401, 61424}, {402, 61425}, {403, 61426}, {404, 61422}, {405, 61427}, {406, 32884},
+        {407, 32885}, {408, 61428}, {409, 32886}, {410, 32887}, {411, 32888}, {412, 32889},
+        {413, 32890}, {414, 32891}, {415, 32892}, {500, 61429}, {501, 61430}, {502, 61431},
+        {503, 61432}, {504, 32894}, {505, 32893}};
+    for (const auto& [code, id] : kCodes)
+        if (code == status) return platform::text(id);
+    return platform::text(61437);
+}
+
+}  // namespace tw::engine

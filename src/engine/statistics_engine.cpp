@@ -1,0 +1,42 @@
+#include "engine/statistics_engine.h"
+
+namespace tw::engine {
+
+StatisticsEngine::StatisticsEngine() : classifier_(stats_, hooks_, nullptr) {}
+
+void StatisticsEngine::clear() {
+    results_ = {};
+    stats_.release();
+    accepted_ = 0;
+}
+
+void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContext& context) {
+    const config::RunSettings& s = context.settings;
+    StatisticsOptions o;
+    o.totalBytes = totalBytes;
+    o.useLocks = context.definition.EnableDNS != 0;
+    o.caseSensitive = s.CaseSensitive != 0;
+    o.removeFirstDot = s.RemoveFirstDot != 0;
+    o.lastItems = s.LastItems;
+    stats_.initialise(o);
+    ClassifierOptions co;
+    co.caseSensitive = o.caseSensitive;
+    co.removeDirectories = s.RemoveDirectories != 0;
+    co.removeFirstDot = o.removeFirstDot;
+    co.defaultPage = context.definition.DefaultPage;
+    classifier_.setOptions(co);
+    truncate_ = s.TruncateReports;
+    removeFirstDot_ = o.removeFirstDot;
+    runStart_ = context.startTime;
+    accepted_ = 0;
+}
+
+void StatisticsEngine::analyse(const ingest::LogRecord& rec) {
+    if (classifier_.classify(rec)) accepted_.fetch_add(1, std::memory_order_relaxed);
+}
+
+void StatisticsEngine::finalise() {
+    results_ = engine::finalise(stats_, truncate_, removeFirstDot_);
+}
+
+}  // namespace tw::engine

@@ -1,0 +1,40 @@
+#pragma once
+// The analysis engine of a run: statistics, the per-record analysis and finalisation behind
+// the interface the run driver calls.
+#include <atomic>
+#include <memory>
+
+#include "engine/record_classifier.h"
+#include "engine/results.h"
+#include "engine/statistics.h"
+#include "ingest/run_services.h"
+
+namespace tw::engine {
+
+class StatisticsEngine final : public ingest::AnalysisEngine {
+  public:
+    StatisticsEngine();
+    void analyse(const ingest::LogRecord& rec) override;
+    void clear() override;
+    void prepare(std::uint64_t totalBytes, const ingest::RunContext& context) override;
+    void finalise() override;
+    void release() override {}  // the tables hold the texts the results show
+    std::uint64_t acceptedCount() const override { return accepted_.load(); }
+    bool referrerSeen() const override { return stats_.counters.referrersSeen; }
+
+    const Statistics& statistics() const { return stats_; }
+    const Results& results() const { return results_; }
+    std::int64_t runStart() const { return runStart_; }
+
+  private:
+    Statistics stats_;
+    ClassifierHooks hooks_;
+    RecordClassifier classifier_;
+    Results results_;
+    std::atomic<std::uint64_t> accepted_{0};
+    int truncate_ = kDefaultTruncateReports;
+    bool removeFirstDot_ = true;
+    std::int64_t runStart_ = 0;
+};
+
+}  // namespace tw::engine
