@@ -1,0 +1,10 @@
+#!/usr/bin/env bash
+# check.sh CLI EXPECTED LOG...: the program's General Statistics for LOG... must equal
+# EXPECTED, computed independently; the row with the run's own start time is left out.
+set -euo pipefail
+cli=$1 expected=$2
+shift 2
+actual=$(mktemp)
+trap 'rm -f "$actual"' EXIT
+"$cli" "$@" 2>/dev/null | grep -v '^Report generated on' >"$actual"
+diff -u "$expected" "$actual"
