@@ -132,6 +132,8 @@ const char* outcomeName(tw::ingest::ReadOutcome o) {
             return "cannot open or map";
         case tw::ingest::ReadOutcome::Cancelled:
             return "cancelled";
+        case tw::ingest::ReadOutcome::Exhausted:
+            return "out of memory";
         case tw::ingest::ReadOutcome::UnusableHeader:
             return "unusable field directive";
         case tw::ingest::ReadOutcome::MissingFields:

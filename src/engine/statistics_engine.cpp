@@ -2,7 +2,8 @@
 
 namespace tw::engine {
 
-StatisticsEngine::StatisticsEngine() : classifier_(stats_, hooks_, nullptr) {}
+StatisticsEngine::StatisticsEngine(std::size_t arenaBlockBytes)
+    : stats_(arenaBlockBytes), classifier_(stats_, hooks_, nullptr) {}
 
 void StatisticsEngine::clear() {
     results_ = {};

@@ -13,7 +13,8 @@ namespace tw::engine {
 
 class StatisticsEngine final : public ingest::AnalysisEngine {
   public:
-    StatisticsEngine();
+    // The arena's block size is a parameter so tests can run it out of memory cheaply.
+    explicit StatisticsEngine(std::size_t arenaBlockBytes = StringArena::kBlockBytes);
     void analyse(const ingest::LogRecord& rec) override;
     void clear() override;
     void prepare(std::uint64_t totalBytes, const ingest::RunContext& context) override;
@@ -21,6 +22,7 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
     void release() override {}  // the tables hold the texts the results show
     std::uint64_t acceptedCount() const override { return accepted_.load(); }
     bool referrerSeen() const override { return stats_.counters.referrersSeen; }
+    bool exhausted() const override { return stats_.arena.outOfMemory(); }
 
     const Statistics& statistics() const { return stats_; }
     const Results& results() const { return results_; }

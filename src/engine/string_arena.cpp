@@ -67,8 +67,7 @@ void StringArena::reset() {
 }
 
 bool StringArena::outOfMemory() const {
-    std::lock_guard lock(mutex_);
-    return exhausted_;
+    return exhausted_.load(std::memory_order_relaxed);
 }
 
 std::size_t StringArena::bytesInUse() const {

@@ -8,6 +8,7 @@
 //
 // When the block limit is reached, allocate() returns nullptr and the arena stays exhausted
 // until reset(): the caller ends the run in an orderly way (outOfMemory() tells it so).
+#include <atomic>
 #include <cstddef>
 #include <memory>
 #include <mutex>
@@ -59,7 +60,7 @@ class StringArena {
     std::vector<std::unique_ptr<char[]>> blocks_;
     std::size_t pos_ = 0;  // in the current (last) block
     Undo undo_[2];         // [0] newest
-    bool exhausted_ = false;
+    std::atomic<bool> exhausted_{false};
     std::size_t abandoned_ = 0;
 };
 

@@ -74,6 +74,10 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
 
     // A failed or cancelled crawl produces no report at all.
     if (spiderFailed_) return false;
+    // Out of memory ends the reading, once; what was analysed is still finalised and shown.
+    summary_.exhausted = s_.engine->exhausted();
+    if (summary_.exhausted)
+        s_.prompter.messageWithCaption(txt::OutOfMemory, txt::OutOfMemoryCaption, Icon::Error);
     if (s_.engine->acceptedCount() == 0) {
         s_.prompter.message(platform::text(sid::NothingAccepted), Icon::Error,
                             platform::help::NothingAccepted);
@@ -171,6 +175,7 @@ void AnalysisRun::analysisThread(const config::ReportDefinition& def, const Prep
                     s_.prompter.openHelp(platform::help::InsufficientFields);
                 break;
             case ReadOutcome::Cancelled:
+            case ReadOutcome::Exhausted:
                 stop = true;
                 break;
             case ReadOutcome::Done:

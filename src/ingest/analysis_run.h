@@ -40,6 +40,7 @@ enum class RunMode { Interactive, Unattended };
 struct RunSummary {
     bool produced = false;
     bool cancelled = false;
+    bool exhausted = false;  // the engine ran out of memory and the reading stopped
     std::uint64_t totalBytes = 0;
     std::size_t fileCount = 0;
     double megabytes = 0, seconds = 0, speed = 0;

@@ -224,7 +224,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     std::uint64_t pos = 0;       // file offset of the next byte to look at
     std::size_t want = stretch;  // grows only while one line is longer than a stretch
 
-    while (pos < size && !progress_.cancelled()) {
+    while (pos < size && !progress_.cancelled() && !analyser_->exhausted()) {
         const std::uint64_t winStart = pos / gran * gran;
         if (!file->map(winStart, want, view)) return ReadOutcome::OpenFailed;
         const char* b = view.data;
@@ -236,7 +236,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
         bool grow = false;
 
         while (p < wlen) {
-            if (progress_.cancelled()) break;
+            if (progress_.cancelled() || analyser_->exhausted()) break;
             while (p < wlen && isControlByte(static_cast<unsigned char>(b[p]))) ++p;
             if (p >= wlen) break;
 
@@ -288,7 +288,8 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
         if (!grow) want = stretch;
         file->unmap();
     }
-    return progress_.cancelled() ? ReadOutcome::Cancelled : ReadOutcome::Done;
+    if (progress_.cancelled()) return ReadOutcome::Cancelled;
+    return analyser_->exhausted() ? ReadOutcome::Exhausted : ReadOutcome::Done;
 }
 
 }  // namespace tw::ingest

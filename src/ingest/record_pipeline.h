@@ -23,6 +23,7 @@ enum class ReadOutcome : int {
     Done = 0,        // also for an empty file
     OpenFailed = 1,  // cannot be opened or mapped (records read before a failure count)
     Cancelled = 2,
+    Exhausted = 3,       // the analyser could take no more records
     UnusableHeader = 4,  // field directive cannot be tokenised
     MissingFields = 5,   // field directive lacks a required field
 };

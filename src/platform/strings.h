@@ -52,6 +52,8 @@ inline constexpr std::string_view AnalyzingSite = "Analyzing the structure of yo
 inline constexpr std::string_view Analyzing = "Analyzing ";
 inline constexpr std::string_view LastPercentNote = "\r\n(the last 1-2% may take longer to finish)";
 inline constexpr std::string_view DoNotRemind = "&Do not remind me again";
+inline constexpr std::string_view OutOfMemory = "Out of Memory";
+inline constexpr std::string_view OutOfMemoryCaption = "Out of memory";
 }  // namespace txt
 
 // Every number of the table, for checks that each appears once.

@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <vector>
 
 #include "engine/statistics_engine.h"
 #include "ingest/analysis_run.h"
@@ -11,6 +12,37 @@
 
 namespace tw::engine {
 namespace {
+
+struct RunOutcome {
+    bool produced = false;
+    std::vector<test::FakePrompter::Event> events;
+    std::uint64_t accepted = 0;
+    ingest::RunSummary summary;
+};
+
+RunOutcome runWithArena(std::size_t arenaBlockBytes, const std::string& path, bool parallel) {
+    platform::MemorySettings settings;
+    test::FakePrompter prompter;
+    test::FakeProgressDialog progress;
+    test::FakeClock clock;
+    platform::PosixFileOpener files;
+    ingest::PlainFileSources sources;
+    ingest::MeasureOnly measure;
+    ingest::NoSpider spider;
+    auto engine = std::make_shared<StatisticsEngine>(arenaBlockBytes);
+    ingest::AnalysisRun run(
+        {settings, prompter, progress, clock, files, sources, measure, spider, engine});
+    config::ReportDefinition def;
+    def.Path = path + ";" + path;
+    def.EnableDNS = parallel ? 1 : 0;
+    settings.setInt("", "DoNotRemindDNSInternet", 1);
+    RunOutcome out;
+    out.produced = run.generate(def, ingest::RunMode::Unattended);
+    out.events = prompter.events();
+    out.accepted = engine->acceptedCount();
+    out.summary = run.summary();
+    return out;
+}
 
 std::map<std::string, std::string> generalRows(bool parallel, const std::string& path) {
     platform::MemorySettings settings;
@@ -55,6 +87,26 @@ TEST(EngineRun, SingleAndParallelModeCountTheSame) {
     }
     EXPECT_EQ(single, parallel);
     EXPECT_EQ(single["Hits"], "9999");
+}
+
+TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
+    const std::string log =
+        std::string(TALLYWEB_DATA_DIR) + "/combined/elastic-examples_apache_logs.log";
+    if (!std::ifstream(log)) GTEST_SKIP() << "no " << log;
+    for (bool parallel : {false, true}) {
+        // Twenty blocks of 4 KB hold only the first few hundred distinct texts.
+        const RunOutcome r = runWithArena(4096, log, parallel);
+        EXPECT_TRUE(r.produced) << parallel;
+        EXPECT_TRUE(r.summary.exhausted);
+        ASSERT_EQ(r.events.size(), 1u) << "one message, and the second file is not read";
+        EXPECT_EQ(r.events[0].text, "Out of Memory");
+        EXPECT_EQ(r.events[0].caption, "Out of memory");
+        EXPECT_GT(r.accepted, 0u);
+        EXPECT_LT(r.accepted, 9999u);
+    }
+    const RunOutcome roomy = runWithArena(StringArena::kBlockBytes, log, false);
+    EXPECT_FALSE(roomy.summary.exhausted);
+    EXPECT_EQ(roomy.accepted, 2u * 9999u);
 }
 
 }  // namespace
