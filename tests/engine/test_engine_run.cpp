@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <memory>
 #include <vector>
 
 #include "engine/statistics_engine.h"
@@ -18,10 +19,14 @@ struct RunOutcome {
     std::vector<test::FakePrompter::Event> events;
     std::uint64_t accepted = 0;
     ingest::RunSummary summary;
+    std::shared_ptr<StatisticsEngine> engine;
 };
 
-RunOutcome runWithArena(std::size_t arenaBlockBytes, const std::string& path, bool parallel) {
+// One unattended run over `path`, read `copies` times.
+RunOutcome runOver(const std::string& path, bool parallel, int copies = 1,
+                   std::size_t arenaBlockBytes = StringArena::kBlockBytes) {
     platform::MemorySettings settings;
+    settings.setInt("", "DoNotRemindDNSInternet", 1);
     test::FakePrompter prompter;
     test::FakeProgressDialog progress;
     test::FakeClock clock;
@@ -33,40 +38,27 @@ RunOutcome runWithArena(std::size_t arenaBlockBytes, const std::string& path, bo
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
-    def.Path = path + ";" + path;
+    for (int i = 0; i < copies; ++i) def.Path += (i ? ";" : "") + path;
     def.EnableDNS = parallel ? 1 : 0;
-    settings.setInt("", "DoNotRemindDNSInternet", 1);
     RunOutcome out;
     out.produced = run.generate(def, ingest::RunMode::Unattended);
     out.events = prompter.events();
     out.accepted = engine->acceptedCount();
     out.summary = run.summary();
+    out.engine = engine;
     return out;
 }
 
 std::map<std::string, std::string> generalRows(bool parallel, const std::string& path) {
-    platform::MemorySettings settings;
-    settings.setInt("", "DoNotRemindDNSInternet", 1);
-    test::FakePrompter prompter;
-    test::FakeProgressDialog progress;
-    test::FakeClock clock;
-    platform::PosixFileOpener files;
-    ingest::PlainFileSources sources;
-    ingest::MeasureOnly measure;
-    ingest::NoSpider spider;
-    auto engine = std::make_shared<StatisticsEngine>();
-    ingest::AnalysisRun run(
-        {settings, prompter, progress, clock, files, sources, measure, spider, engine});
-    config::ReportDefinition def;
-    def.Path = path;
-    def.EnableDNS = parallel ? 1 : 0;
-    EXPECT_TRUE(run.generate(def, ingest::RunMode::Unattended));
+    const RunOutcome r = runOver(path, parallel);
+    EXPECT_TRUE(r.produced);
+    const StatisticsEngine& engine = *r.engine;
     std::map<std::string, std::string> out;
-    for (const auto& r : generalStatistics(engine->results(), engine->statistics().counters, 0))
-        out[std::string(r.label)] = r.value;
-    out["pages listed"] = std::to_string(engine->results().pages.size());
+    for (const auto& row : generalStatistics(engine.results(), engine.statistics().counters, 0))
+        out[std::string(row.label)] = row.value;
+    out["pages listed"] = std::to_string(engine.results().pages.size());
     std::uint64_t pageHits = 0;
-    for (const auto& p : engine->results().pages) pageHits += p.hits;
+    for (const auto& p : engine.results().pages) pageHits += p.hits;
     out["hits of the listed pages"] = std::to_string(pageHits);
     return out;
 }
@@ -95,7 +87,7 @@ TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
     if (!std::ifstream(log)) GTEST_SKIP() << "no " << log;
     for (bool parallel : {false, true}) {
         // Twenty blocks of 4 KB hold only the first few hundred distinct texts.
-        const RunOutcome r = runWithArena(4096, log, parallel);
+        const RunOutcome r = runOver(log, parallel, 2, 4096);
         EXPECT_TRUE(r.produced) << parallel;
         EXPECT_TRUE(r.summary.exhausted);
         ASSERT_EQ(r.events.size(), 1u) << "one message, and the second file is not read";
@@ -104,7 +96,7 @@ TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
         EXPECT_GT(r.accepted, 0u);
         EXPECT_LT(r.accepted, 9999u);
     }
-    const RunOutcome roomy = runWithArena(StringArena::kBlockBytes, log, false);
+    const RunOutcome roomy = runOver(log, false, 2);
     EXPECT_FALSE(roomy.summary.exhausted);
     EXPECT_EQ(roomy.accepted, 2u * 9999u);
 }
