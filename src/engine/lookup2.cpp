@@ -2,6 +2,8 @@
 
 #include <array>
 
+#include "ingest/text_search.h"
+
 namespace tw::engine {
 namespace {
 
@@ -104,14 +106,6 @@ std::uint32_t hashBytes(At at, std::size_t length, std::uint32_t initval,
     return c;
 }
 
-constexpr std::array<unsigned char, 256> kLower = [] {
-    std::array<unsigned char, 256> m{};
-    for (int i = 0; i < 256; ++i)
-        m[static_cast<std::size_t>(i)] =
-            static_cast<unsigned char>(i >= 'A' && i <= 'Z' ? i + 32 : i);
-    return m;
-}();
-
 }  // namespace
 
 std::uint32_t lookup2(const void* data, std::size_t length, std::uint32_t initval) {
@@ -121,7 +115,8 @@ std::uint32_t lookup2(const void* data, std::size_t length, std::uint32_t initva
 
 std::uint32_t lookup2Folded(std::string_view s) {
     const auto* k = reinterpret_cast<const unsigned char*>(s.data());
-    return hashBytes([k](std::size_t i) { return kLower[k[i]]; }, s.size(), kLookup2Init, nullptr);
+    return hashBytes([k](std::size_t i) { return ingest::foldLower(k[i]); }, s.size(), kLookup2Init,
+                     nullptr);
 }
 
 }  // namespace tw::engine

@@ -12,11 +12,6 @@ namespace {
 
 using ingest::LogRecord;
 
-void lowerInPlace(std::string& s) {
-    for (char& c : s)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-}
-
 bool consistent(const ingest::TextField& f) {
     return f.length >= 0 && f.length <= ingest::kFieldMax &&
            std::strlen(f.text) == static_cast<std::size_t>(f.length);
@@ -136,7 +131,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         }
     }
     if (isName) {
-        lowerInPlace(host);
+        ingest::lowerAscii(host);
         if (options_.removeFirstDot) unshortened = host;
         shorten(host);
     }
@@ -146,7 +141,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         const std::size_t dot = host.rfind('.');
         if (dot != std::string::npos) {
             s.key.assign(host, dot);
-            lowerInPlace(s.key);
+            ingest::lowerAscii(s.key);
             const Text t = store(s.key);
             merge(stats_.domainSuffixes, TextHitsKind::Item{t, 1}, &t);
         }
@@ -173,7 +168,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
 
     std::string& u = s.url;
     u.assign(url);
-    if (!options_.caseSensitive) lowerInPlace(u);
+    if (!options_.caseSensitive) ingest::lowerAscii(u);
     if (rec.status == 304) ++stats_.counters.cachedHits;
     if (rec.status != 200 && rec.status != 304) {
         const Text t = store(u);

@@ -6,6 +6,7 @@
 #include <unordered_map>
 
 #include "ingest/log_time.h"
+#include "ingest/text_search.h"
 #include "platform/strings.h"
 
 namespace tw::engine {
@@ -38,8 +39,7 @@ void latestFirst(std::vector<DayKind::Item>& days) {
 
 std::string lowered(std::string_view s) {
     std::string out(s);
-    for (char& c : out)
-        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+    ingest::lowerAscii(out);
     return out;
 }
 

@@ -6,10 +6,11 @@
 
 #include "engine/lookup2.h"
 #include "engine/string_arena.h"
+#include "ingest/text_search.h"
 
 namespace tw::engine {
 
-bool equalsIgnoringCase(std::string_view a, std::string_view b);
+using ingest::equalsIgnoringCase;
 
 struct NoTotals {};
 

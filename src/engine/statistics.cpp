@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "ingest/text_search.h"
+
 namespace tw::engine {
 
 void RecentVisitors::reset(int capacity) {
@@ -63,10 +65,7 @@ void Statistics::initialise(const StatisticsOptions& o) {
     for (const std::string& p : o.trackedFiles) {
         TrackedFile& t = tracked.emplace_back();
         t.pattern = p;
-        if (!o.caseSensitive)
-            std::transform(t.pattern.begin(), t.pattern.end(), t.pattern.begin(), [](char c) {
-                return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
-            });
+        if (!o.caseSensitive) ingest::lowerAscii(t.pattern);
         t.wildcard = t.pattern.find_first_of("*?") != std::string::npos;
         t.days.setUseLocks(o.useLocks);
     }

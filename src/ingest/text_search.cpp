@@ -2,27 +2,16 @@
 
 namespace tw::ingest {
 namespace {
-
-constexpr std::array<unsigned char, 256> makeMap(bool upper) {
-    std::array<unsigned char, 256> m{};
-    for (int i = 0; i < 256; ++i) {
-        unsigned char c = static_cast<unsigned char>(i);
-        if (upper && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
-        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
-        m[static_cast<std::size_t>(i)] = c;
-    }
-    return m;
-}
-constexpr auto kUpper = makeMap(true);
-constexpr auto kLower = makeMap(false);
-
+constexpr const auto& kUpper = detail::kUpperMap;
+constexpr const auto& kLower = detail::kLowerMap;
 }  // namespace
 
-unsigned char foldUpper(unsigned char c) {
-    return kUpper[c];
-}
-unsigned char foldLower(unsigned char c) {
-    return kLower[c];
+bool equalsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (kLower[static_cast<unsigned char>(a[i])] != kLower[static_cast<unsigned char>(b[i])])
+            return false;
+    return true;
 }
 
 Pattern::Pattern(std::string_view text, Case mode) : pattern_(text), mode_(mode) {

@@ -11,9 +11,33 @@
 
 namespace tw::ingest {
 
-// ASCII case maps, as the C locale's toupper/tolower give them.
-unsigned char foldUpper(unsigned char c);
-unsigned char foldLower(unsigned char c);
+namespace detail {
+constexpr std::array<unsigned char, 256> makeCaseMap(bool upper) {
+    std::array<unsigned char, 256> m{};
+    for (int i = 0; i < 256; ++i) {
+        unsigned char c = static_cast<unsigned char>(i);
+        if (upper && c >= 'a' && c <= 'z') c = static_cast<unsigned char>(c - 32);
+        if (!upper && c >= 'A' && c <= 'Z') c = static_cast<unsigned char>(c + 32);
+        m[static_cast<std::size_t>(i)] = c;
+    }
+    return m;
+}
+inline constexpr auto kUpperMap = makeCaseMap(true);
+inline constexpr auto kLowerMap = makeCaseMap(false);
+}  // namespace detail
+
+// ASCII case maps, as the C locale's toupper/tolower give them: the one case folding of the
+// program, shared by searches, table keys and hashes.
+inline unsigned char foldUpper(unsigned char c) {
+    return detail::kUpperMap[c];
+}
+inline unsigned char foldLower(unsigned char c) {
+    return detail::kLowerMap[c];
+}
+inline void lowerAscii(std::string& s) {
+    for (char& c : s) c = static_cast<char>(foldLower(static_cast<unsigned char>(c)));
+}
+bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
 class Pattern {
   public:
