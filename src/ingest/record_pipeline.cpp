@@ -159,8 +159,7 @@ void RecordPipeline::releaseSlot(int slot) {
 }
 
 void RecordPipeline::sendProgress(std::uint64_t offset, std::string_view name) {
-    const std::uint64_t done = fileBase_ + offset;
-    int percent = total_ ? static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_)) : 0;
+    const int percent = percentAt(fileBase_ + offset);
     if (parallel_ && percent == 98) {
         progressText_.assign(platform::txt::Analyzing)
             .append(name)
@@ -169,7 +168,10 @@ void RecordPipeline::sendProgress(std::uint64_t offset, std::string_view name) {
     } else {
         progress_.progress(percent, std::nullopt);
     }
-    lastPercent_ = percent;
+}
+
+int RecordPipeline::percentAt(std::uint64_t done) const {
+    return total_ ? static_cast<int>(std::min<std::uint64_t>(100, done * 100 / total_)) : 0;
 }
 
 ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
@@ -184,23 +186,15 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     if (!file->map(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, 10000)), view))
         return ReadOutcome::OpenFailed;
     const std::string_view sniff(view.data, view.size);
-    if (format == kFormatDetect)
-        format = detectFormat(sniff, state_.w3c);
-    else if (format == kFormatW3c) {
-        // A caller that names the format still needs the field map.
-        W3cFieldMap map;
-        format = detectFormat(sniff, map);
-        if (format == kFormatW3c) state_.w3c = map;
-    }
+    if (format == kFormatDetect) format = detectFormat(sniff, state_.w3c);
     if (format == kFormatW3cUnusable) return ReadOutcome::UnusableHeader;
     if (format == kFormatW3cMissingFields) return ReadOutcome::MissingFields;
     const LineReader reader = readerFor(format);
     if (reader == nullptr) return ReadOutcome::UnusableHeader;
+    // The loop applies each field directive again as it meets it, which also records the
+    // header for the bandwidth notice. A "#Date:" anywhere in the sniff window already dates
+    // the lines before it.
     state_.caps = capabilitiesFor(format, state_.w3c);
-    if (format == kFormatW3c) {
-        state_.sawW3cHeader = true;
-        state_.lastW3cHeaderHadBytes = state_.w3c.has(kW3cBytes);
-    }
     readW3cDate(sniff, state_);
     file->unmap();
 
@@ -210,12 +204,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                                       : std::string_view(path).substr(slash + 1);
     fileBase_ = progressBase;
     progressText_.assign(platform::txt::Analyzing).append(name);
-    {
-        const int percent =
-            total_ ? static_cast<int>(std::min<std::uint64_t>(100, progressBase * 100 / total_))
-                   : 0;
-        progress_.progress(percent, progressText_);
-    }
+    progress_.progress(percentAt(progressBase), progressText_);
 
     const std::size_t gran = std::max<std::size_t>(1, file->granularity());
     const std::size_t stretch = std::max(gran, stretchBytes_ / gran * gran);

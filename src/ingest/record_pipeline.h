@@ -65,6 +65,7 @@ class RecordPipeline {
     void dispatch(int slot);
     void releaseSlot(int slot);
     void sendProgress(std::uint64_t offset, std::string_view name);
+    int percentAt(std::uint64_t done) const;
 
     std::shared_ptr<RecordAnalyser> analyser_;
     platform::FileOpener& files_;
@@ -79,7 +80,6 @@ class RecordPipeline {
     std::uint64_t fileBase_ = 0;
     bool parallel_ = false;
     bool started_ = false;
-    int lastPercent_ = -1;
     std::string progressText_;
 };
 
