@@ -44,7 +44,34 @@ struct Run {
     std::uint64_t analysed = 0;
     int abandoned = 0;
     tw::ingest::ReadOutcome outcome = tw::ingest::ReadOutcome::Done;
+    std::string tables;  // --full only
 };
+
+// How the big tables grew: a table that never doubled would hold entries / start buckets per
+// chain.
+template <typename Table>
+void tableFigure(std::string& out, const char* name, const Table& t) {
+    char line[160];
+    std::snprintf(line, sizeof line, "  %-14s %9llu entries, buckets %7zu -> %7zu (%d doublings)\n",
+                  name, static_cast<unsigned long long>(t.size()), t.startBucketCount(),
+                  t.bucketCount(), t.growths());
+    out += line;
+}
+
+std::string tableFigures(const tw::engine::Statistics& s) {
+    std::string out;
+    tableFigure(out, "visitors", s.visitors);
+    tableFigure(out, "raw hosts", s.rawHosts);
+    tableFigure(out, "days", s.days);
+    tableFigure(out, "pages", s.pages);
+    tableFigure(out, "images", s.images);
+    tableFigure(out, "other files", s.otherFiles);
+    tableFigure(out, "directories", s.directories);
+    tableFigure(out, "not found", s.notFound);
+    tableFigure(out, "other errors", s.otherErrors);
+    tableFigure(out, "suffixes", s.domainSuffixes);
+    return out;
+}
 
 Run runFull(const std::string& path, std::uint64_t size, bool parallel) {
     auto engine = std::make_shared<tw::engine::StatisticsEngine>();
@@ -67,6 +94,7 @@ Run runFull(const std::string& path, std::uint64_t size, bool parallel) {
     r.lines = pipeline.stats().lines;
     r.records = pipeline.stats().records;
     r.analysed = engine->acceptedCount();
+    r.tables = tableFigures(engine->statistics());
     return r;
 }
 
@@ -215,6 +243,7 @@ int main(int argc, char** argv) {
     std::printf("lines/s:   %.0f\n",
                 best.seconds > 0 ? static_cast<double>(best.lines) / best.seconds : 0.0);
     std::printf("analysis:  %s\n", full ? "full (classify and finalise)" : "count only");
+    if (full) std::printf("tables:\n%s", best.tables.c_str());
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     std::printf("peak RSS:  %.1f MB\n", static_cast<double>(usage.ru_maxrss) / 1024.0);

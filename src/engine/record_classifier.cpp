@@ -48,6 +48,19 @@ bool RecordClassifier::isAddress(std::string_view host) {
     const std::size_t zone = host.find('%');
     const std::string_view bare = host.substr(0, zone);
     if (bare.empty() || bare.size() >= sizeof buf) return false;
+    // Most names hold a letter beyond "f", or hex letters without a ":"; settling those here
+    // spares the copy and the two parses on every record.
+    bool colon = false, hexLetter = false;
+    for (const char ch : bare) {
+        if (ch == ':') {
+            colon = true;
+        } else if ((ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F')) {
+            hexLetter = true;
+        } else if ((ch < '0' || ch > '9') && ch != '.') {
+            return false;
+        }
+    }
+    if (hexLetter && !colon) return false;
     std::memcpy(buf, bare.data(), bare.size());
     buf[bare.size()] = '\0';
     unsigned char out[16];
@@ -58,17 +71,18 @@ Text RecordClassifier::store(std::string_view s) {
     return stats_.arena.copy(s);
 }
 
-// Merges an item whose texts were just taken from the arena; when the key was already there the
-// texts go back, newest first.
+namespace {
+Text borrowed(std::string_view s) {
+    return {s.data(), static_cast<std::uint32_t>(s.size())};
+}
+}  // namespace
+
+// The probe borrows `text`; only a new key copies it into the arena.
 template <typename Table, typename Item>
-typename Table::Item* RecordClassifier::merge(Table& table, Item item, const Text* t1,
-                                              const Text* t2) {
-    const auto r = table.insertOrMerge(item);
-    if (!r.inserted) {
-        if (t2) stats_.arena.free(t2->data);
-        if (t1) stats_.arena.free(t1->data);
-    }
-    return r.item;
+typename Table::Item* RecordClassifier::merge(Table& table, Item item, Text Item::*field) {
+    return table
+        .insertOrMerge(item, [&](Item& stored) { stored.*field = store((stored.*field).view()); })
+        .item;
 }
 
 void RecordClassifier::shorten(std::string& name) const {
@@ -84,17 +98,13 @@ bool RecordClassifier::classify(const LogRecord& rec) {
     std::unique_lock<std::mutex> lock(stats_.analysisLock(), std::defer_lock);
     if (stats_.useLocks()) lock.lock();
 
-    std::string& page = tScratch.page;
-    page.clear();
+    std::string_view page;
     if (rec.caps.hasAccessData) {
-        if (!classifyAccess(rec, lock)) return false;
+        if (!classifyAccess(rec, lock, page)) return false;
     } else if (rec.caps.refererLogMode) {
         // A referer-only line names its page the way a directory request would.
-        page.assign(rec.url.view());
-        if (page.find('.') == std::string::npos) {
-            if (page.empty() || page.back() != '/') page.push_back('/');
-            page.append(options_.defaultPage);
-        }
+        page = rec.url.view();
+        if (page.find('.') == std::string_view::npos) page = withDefaultPage(page);
     }
     if (rec.caps.hasAgent && rec.agent.length > 1) hooks_.agent(rec);
     if (rec.caps.hasReferrer && rec.referrer.length > 0) {
@@ -105,7 +115,16 @@ bool RecordClassifier::classify(const LogRecord& rec) {
     return rec.caps.hasAccessData;
 }
 
-bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std::mutex>& lock) {
+std::string_view RecordClassifier::withDefaultPage(std::string_view directory) {
+    std::string& page = tScratch.page;
+    page.assign(directory);
+    if (page.empty() || page.back() != '/') page.push_back('/');
+    page.append(options_.defaultPage);
+    return page;
+}
+
+bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std::mutex>& lock,
+                                      std::string_view& page) {
     Scratch& s = tScratch;
     std::string_view url = rec.url.view();
     if (options_.removeDirectories) {
@@ -142,41 +161,43 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         if (dot != std::string::npos) {
             s.key.assign(host, dot);
             ingest::lowerAscii(s.key);
-            const Text t = store(s.key);
-            merge(stats_.domainSuffixes, TextHitsKind::Item{t, 1}, &t);
+            merge(stats_.domainSuffixes, TextHitsKind::Item{borrowed(s.key), 1},
+                  &TextHitsKind::Item::text);
         }
         stats_.counters.hostNamesSeen = true;
     }
     // Every host, name or address, as it was before losing its first label: the general totals
     // count hosts from here when labels are dropped.
     if (options_.removeFirstDot) {
-        const Text t = store(isName ? std::string_view(unshortened) : std::string_view(host));
-        merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time}, &t);
+        const Text t = borrowed(isName ? std::string_view(unshortened) : std::string_view(host));
+        merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
+              &VisitorKind::Item::host);
     }
 
     {
-        const Text t = store(host);
-        const auto r = stats_.visitors.insertOrMerge({t, 0, 0, rec.bytes, rec.time});
-        if (r.inserted)
-            stats_.recent.offer(r.item, rec.time);
-        else
-            stats_.arena.free(t.data);
+        const auto r =
+            stats_.visitors.insertOrMerge({borrowed(host), 0, 0, rec.bytes, rec.time},
+                                          [&](VisitorKind::Item& v) { v.host = store(host); });
+        if (r.inserted) stats_.recent.offer(r.item, rec.time);
     }
 
     const std::int64_t day = ingest::dayNumber(rec.time);
     stats_.days.insertOrMerge({day, 1, rec.bytes});
 
-    std::string& u = s.url;
-    u.assign(url);
-    if (!options_.caseSensitive) ingest::lowerAscii(u);
+    std::string_view u = url;
+    if (!options_.caseSensitive) {
+        s.url.assign(url);
+        ingest::lowerAscii(s.url);
+        u = s.url;
+    }
     if (rec.status == 304) ++stats_.counters.cachedHits;
     if (rec.status != 200 && rec.status != 304) {
-        const Text t = store(u);
+        const ErrorRequestKind::Item e{borrowed(u), rec.status, 1};
         if (rec.status == 404) {
-            merge(stats_.notFound, ErrorRequestKind::Item{t, rec.status, 1}, &t);
+            merge(stats_.notFound, e, &ErrorRequestKind::Item::url);
             ++stats_.counters.notFound;
         } else {
-            merge(stats_.otherErrors, ErrorRequestKind::Item{t, rec.status, 1}, &t);
+            merge(stats_.otherErrors, e, &ErrorRequestKind::Item::url);
         }
         if (rec.status == 206) ++stats_.counters.partial;
     }
@@ -187,11 +208,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         ++stats_.weekdays[static_cast<std::size_t>(rec.weekday)];
     stats_.counters.noteTime(rec.time);
 
-    std::string& page = s.page;
-    if (rec.status != 404)
-        countFile(u, rec, page);
-    else
-        page = u;
+    page = rec.status != 404 ? countFile(u, rec) : u;
 
     for (TrackedFile& tf : stats_.tracked) {
         const bool hit = tf.wildcard ? ingest::wildcardMatch(tf.pattern, page) : tf.pattern == page;
@@ -200,11 +217,11 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
     return true;
 }
 
-void RecordClassifier::countFile(std::string_view url, const LogRecord& rec, std::string& page) {
+std::string_view RecordClassifier::countFile(std::string_view url, const LogRecord& rec) {
     const std::uint64_t partial = rec.status == 206 ? 1 : 0;
     const auto file = [&](StatTable<RequestedFileKind>& table, std::string_view text) {
-        const Text t = store(text);
-        merge(table, RequestedFileKind::Item{t, 1, partial, rec.bytes}, &t);
+        merge(table, RequestedFileKind::Item{borrowed(text), 1, partial, rec.bytes},
+              &RequestedFileKind::Item::url);
     };
     const std::size_t dot = url.rfind('.');
     if (!url.empty() && url.back() != '/' && dot != std::string_view::npos) {
@@ -221,15 +238,13 @@ void RecordClassifier::countFile(std::string_view url, const LogRecord& rec, std
         }
         const std::size_t slash = url.rfind('/');
         if (slash != std::string_view::npos) file(stats_.directories, url.substr(0, slash + 1));
-        page.assign(url);
-        return;
+        return url;
     }
-    page.assign(url);
-    if (page.empty() || page.back() != '/') page.push_back('/');
-    file(stats_.directories, page);
-    page.append(options_.defaultPage);
+    const std::string_view page = withDefaultPage(url);
+    file(stats_.directories, page.substr(0, page.size() - options_.defaultPage.size()));
     file(stats_.pages, page);
     ++stats_.counters.pages;
+    return page;
 }
 
 }  // namespace tw::engine

@@ -52,10 +52,14 @@ class RecordClassifier {
     static bool isAddress(std::string_view host);
 
   private:
-    bool classifyAccess(const ingest::LogRecord& rec, std::unique_lock<std::mutex>& lock);
-    void countFile(std::string_view url, const ingest::LogRecord& rec, std::string& page);
+    // `page` is left on the requested page as the pages table counted it (a 404's URL).
+    bool classifyAccess(const ingest::LogRecord& rec, std::unique_lock<std::mutex>& lock,
+                        std::string_view& page);
+    std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
+    // `directory` with a "/" and the default page appended, in per-thread scratch.
+    std::string_view withDefaultPage(std::string_view directory);
     template <typename Table, typename Item>
-    typename Table::Item* merge(Table& table, Item item, const Text* t1, const Text* t2 = nullptr);
+    typename Table::Item* merge(Table& table, Item item, Text Item::*field);
     Text store(std::string_view s);
     void shorten(std::string& name) const;
 

@@ -25,7 +25,7 @@ class StatTable {
   public:
     using Item = typename Kind::Item;
     using Totals = typename Kind::Totals;
-    static constexpr std::uint64_t kMaxLoad = 2;
+    static constexpr std::uint64_t kMaxLoad = 1;
 
     struct Result {
         Item* item;
@@ -39,6 +39,8 @@ class StatTable {
     // Empties the table; a bucket count of 0 is taken as 1.
     void reset(std::uint32_t buckets) {
         buckets_.assign(buckets == 0 ? 1 : buckets, nullptr);
+        startBuckets_ = buckets_.size();
+        growths_ = 0;
         chunks_.clear();
         freeInChunk_ = 0;
         entries_ = 0;
@@ -48,23 +50,32 @@ class StatTable {
     // Merges `incoming` into the equal item, or stores a copy of it. On `inserted` the table
     // owns whatever the item points to; on found the caller gives its texts back.
     Result insertOrMerge(const Item& incoming) {
+        return insertOrMerge(incoming, [](Item&) {});
+    }
+
+    // The same, for a probe whose texts are borrowed (a record field, a scratch buffer): only a
+    // key that is new gets texts of its own, from `own(storedCopy)`, so a key that is already
+    // there costs no allocation and nothing to give back. `own` runs under the table's lock.
+    template <typename Own>
+    Result insertOrMerge(const Item& probe, Own&& own) {
         std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
         if (useLocks_) lock.lock();
-        const std::uint32_t h = Kind::hash(incoming);
+        const std::uint32_t h = Kind::hash(probe);
         Node** link = &buckets_[h % buckets_.size()];
         for (Node* n = *link; n != nullptr; n = n->next) {
-            if (n->hash == h && Kind::equals(n->item, incoming)) {
-                Kind::merge(n->item, incoming, totals_);
+            if (n->hash == h && Kind::equals(n->item, probe)) {
+                Kind::merge(n->item, probe, totals_);
                 return {&n->item, false};
             }
         }
         Node* node = newNode();
-        node->item = incoming;
+        node->item = probe;
+        own(node->item);
         node->hash = h;
         node->next = *link;
         *link = node;
         ++entries_;
-        Kind::onInsert(node->item, incoming, totals_);
+        Kind::onInsert(node->item, probe, totals_);
         if (entries_ > kMaxLoad * buckets_.size()) grow();
         return {&node->item, true};
     }
@@ -82,6 +93,9 @@ class StatTable {
 
     std::uint64_t size() const { return entries_; }
     std::size_t bucketCount() const { return buckets_.size(); }
+    // The bucket count the run gave the table, and how often it doubled since.
+    std::size_t startBucketCount() const { return startBuckets_; }
+    int growths() const { return growths_; }
     const Totals& totals() const { return totals_; }
     Totals& totals() { return totals_; }
 
@@ -115,12 +129,15 @@ class StatTable {
             }
         }
         buckets_.swap(bigger);
+        ++growths_;
     }
 
     std::vector<Node*> buckets_;
     std::vector<std::unique_ptr<Node[]>> chunks_;
     std::size_t freeInChunk_ = 0;
     std::uint64_t entries_ = 0;
+    std::size_t startBuckets_ = 1;
+    int growths_ = 0;
     Totals totals_{};
     bool useLocks_ = false;
     std::mutex mutex_;

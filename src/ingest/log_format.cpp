@@ -182,17 +182,38 @@ void parseIsoDate(const char* db, const char* de, const char* tb, const char* te
 // ---------------------------------------------------------------------------------------------
 // Field scanning over one line [p, end).
 
+// Whether [b, e) holds line bytes only. One branch-free pass the compiler vectorises; it lets
+// the scans below look for their delimiter with memchr instead of testing every byte.
+bool allLineBytes(const char* b, const char* e) {
+    unsigned bad = 0;
+    for (const char* p = b; p < e; ++p) {
+        const Byte c = at(p);
+        bad |= static_cast<unsigned>(c < 0x20) | static_cast<unsigned>(c == 0x7F);
+    }
+    return bad == 0;
+}
+
 struct Cursor {
     const char* p;
     const char* end;
+    // Set when the whole line holds line bytes only: a field byte is then any byte but " ".
+    bool clean = false;
 
     bool atEnd() const { return p >= end; }
+
+    const char* find(char x) const {
+        const void* q = std::memchr(p, x, static_cast<std::size_t>(end - p));
+        return q ? static_cast<const char*>(q) : end;
+    }
 
     // Field bytes up to the first other byte, which must be `delim` (stepped over) or, when
     // `endOk`, the end of the line.
     bool take(char delim, bool endOk, const char*& b, const char*& e) {
         b = p;
-        while (p < end && isFieldByte(at(p))) ++p;
+        if (clean)
+            p = find(' ');
+        else
+            while (p < end && isFieldByte(at(p))) ++p;
         e = p;
         if (p >= end) return endOk;
         if (*p != delim) return false;
@@ -201,6 +222,10 @@ struct Cursor {
     }
     // Line bytes up to `x`; p is left on `x`.
     bool skipTo(char x) {
+        if (clean) {
+            p = find(x);
+            return p < end;
+        }
         while (p < end && *p != x) {
             if (!isLineByte(at(p))) return false;
             ++p;
@@ -231,7 +256,7 @@ enum class Bracketed { Common, Combined, Loose };
 
 std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
                           Bracketed layout) {
-    Cursor c{line, line + n};
+    Cursor c{line, line + n, allLineBytes(line, line + n)};
     const char *hb, *he;
     if (!c.take(' ', false, hb, he)) return 0;
     if (layout == Bracketed::Loose) {
@@ -254,7 +279,10 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
     }
     if (c.atEnd()) return 0;
     const char* ub = c.p;
-    while (c.p < c.end && isFieldByte(at(c.p))) ++c.p;
+    if (c.clean)
+        c.p = c.find(' ');
+    else
+        while (c.p < c.end && isFieldByte(at(c.p))) ++c.p;
     const char* ue = c.p;
     // A request without a protocol keeps its closing quote in the URL; that quote then closes
     // the request, and no later quote may be taken for it.

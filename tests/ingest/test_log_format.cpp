@@ -232,6 +232,14 @@ TEST_F(Readers, BracketedLinesThatUsedToBeLost) {
     EXPECT_EQ(rec->agent.view(), "Mozilla/5.0 \xc3\x84");
     EXPECT_EQ(read(readCommonLine, "h - - [1] \"GET /a\tb HTTP/1.0\" 200 1"), 0u);
     EXPECT_EQ(read(readCommonLine, "h - - [1] \"GET /a\x7f HTTP/1.0\" 200 1"), 0u);
+    // The same holds wherever the control byte sits: in the host, the date, the referrer or
+    // the agent of a combined line.
+    for (const char* bad :
+         {"h\x01 - - [01/Jan/2001:00:00:00 +0000] \"GET /a HTTP/1.0\" 200 1 \"-\" \"A\"",
+          "h - - [01/Jan/2001:00:00\t:00 +0000] \"GET /a HTTP/1.0\" 200 1 \"-\" \"A\"",
+          "h - - [01/Jan/2001:00:00:00 +0000] \"GET /a HTTP/1.0\" 200 1 \"x\x1f\" \"A\"",
+          "h - - [01/Jan/2001:00:00:00 +0000] \"GET /a HTTP/1.0\" 200 1 \"-\" \"A\tB\""})
+        EXPECT_EQ(read(readCombinedLine, bad), 0u) << bad;
 
     // A request without a path ("-" of 400 and 408 lines) must not take its URL from the
     // referrer or the agent.
