@@ -2,9 +2,12 @@
 // The item kinds of the statistics tables: each names its key, its counters and its merge rule.
 // Texts point into the run's string arena.
 #include <cstdint>
+#include <deque>
 #include <string_view>
 
+#include "engine/archive.h"
 #include "engine/lookup2.h"
+#include "engine/stat_table.h"
 #include "engine/string_arena.h"
 #include "ingest/text_search.h"
 
@@ -13,6 +16,15 @@ namespace tw::engine {
 using ingest::equalsIgnoringCase;
 
 struct NoTotals {};
+
+// Serialise helpers: a text is read into the arena; one that no longer fits there fails the
+// read, as a short file does.
+inline bool readText(ArchiveReader& in, StringArena& arena, Text& t) {
+    std::string_view s;
+    if (!in.text(s)) return false;
+    t = arena.copy(s);
+    return s.empty() || t.data != nullptr;
+}
 
 // A host: a gap of more than 1800 seconds between two of its requests starts a new visit.
 struct VisitorKind {
@@ -112,6 +124,23 @@ struct TextPairKind {
     }
     static void merge(Item& s, const Item& in, Totals&) { s.hits += in.hits; }
     static void onInsert(Item&, const Item&, Totals&) {}
+
+    // An item whose text a reader would refuse is skipped rather than written: it would end
+    // the reading of everything after it.
+    static SerialiseStatus write(ArchiveWriter& out, const Item& i) {
+        if (!ArchiveWriter::fitsCountedText(i.first.view()) ||
+            !ArchiveWriter::fitsCountedText(i.second.view()))
+            return SerialiseStatus::Skipped;
+        out.text(i.first.view());
+        out.text(i.second.view());
+        out.u64(i.hits);
+        return SerialiseStatus::Ok;
+    }
+    static SerialiseStatus read(ArchiveReader& in, StringArena& arena, Item& i) {
+        if (!readText(in, arena, i.first) || !readText(in, arena, i.second) || !in.u64(i.hits))
+            return SerialiseStatus::Failed;
+        return SerialiseStatus::Ok;
+    }
 };
 
 struct SearchKind {
@@ -146,6 +175,19 @@ struct DayKind {
         s.bytes += in.bytes;
     }
     static void onInsert(Item&, const Item&, Totals&) {}
+
+    static SerialiseStatus write(ArchiveWriter& out, const Item& i) {
+        out.u64(i.bytes);
+        out.u64(i.hits);
+        out.i32(static_cast<std::int32_t>(i.day));
+        return SerialiseStatus::Ok;
+    }
+    static SerialiseStatus read(ArchiveReader& in, StringArena&, Item& i) {
+        std::int32_t day;
+        if (!in.u64(i.bytes) || !in.u64(i.hits) || !in.i32(day)) return SerialiseStatus::Failed;
+        i.day = day;
+        return SerialiseStatus::Ok;
+    }
 };
 
 struct AuthUserKind {
@@ -164,6 +206,56 @@ struct AuthUserKind {
         s.lastHost = in.lastHost;
     }
     static void onInsert(Item&, const Item&, Totals&) {}
+};
+
+// A sub-item of a grouped report: a text counted ignoring case, as text-with-hits items are, but
+// carrying the hits of the pair it came from.
+struct GroupSubKind {
+    using Item = TextHitsKind::Item;
+    using Totals = NoTotals;
+    static constexpr std::uint32_t kBuckets = 15;
+    static std::uint32_t hash(const Item& i) { return TextHitsKind::hash(i); }
+    static bool equals(const Item& a, const Item& b) { return TextHitsKind::equals(a, b); }
+    static void merge(Item& s, const Item& in, Totals&) { s.hits += in.hits; }
+    static void onInsert(Item&, const Item&, Totals&) {}
+
+    static SerialiseStatus write(ArchiveWriter& out, const Item& i) {
+        if (!ArchiveWriter::fitsCountedText(i.text.view())) return SerialiseStatus::Skipped;
+        out.text(i.text.view());
+        out.u64(i.hits);
+        return SerialiseStatus::Ok;
+    }
+    static SerialiseStatus read(ArchiveReader& in, StringArena& arena, Item& i) {
+        if (!readText(in, arena, i.text) || !in.u64(i.hits)) return SerialiseStatus::Failed;
+        return SerialiseStatus::Ok;
+    }
+};
+
+// A page with the referrers that led to it, or a missing URL with the pages that link to it:
+// built after the run from a text-pair table, keyed by the pair's second text.
+struct GroupedKind {
+    using SubTable = StatTable<GroupSubKind>;
+    struct Item {
+        Text text;
+        Text companion;  // the first text of the pair that created the item
+        std::uint64_t hits = 0;
+        SubTable* sub = nullptr;  // owned by the table's totals
+    };
+    struct Totals {
+        std::deque<SubTable> subTables;  // a deque: sub-tables hold a lock and never move
+    };
+    static std::uint32_t hash(const Item& i) { return lookup2(i.text.view()); }
+    static bool equals(const Item& a, const Item& b) { return a.text.view() == b.text.view(); }
+    // The incoming item is a pair seen as a group of one: its companion is the pair's first
+    // text, which joins the sub-table with the pair's hits.
+    static void merge(Item& s, const Item& in, Totals&) {
+        s.hits += in.hits;
+        s.sub->insertOrMerge({in.companion, in.hits});
+    }
+    static void onInsert(Item& s, const Item& in, Totals& t) {
+        s.sub = &t.subTables.emplace_back(GroupSubKind::kBuckets);
+        s.sub->insertOrMerge({in.companion, in.hits});
+    }
 };
 
 }  // namespace tw::engine
