@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <ctime>
 #include <string>
-#include <unordered_map>
 
 #include "ingest/log_time.h"
 #include "ingest/text_search.h"
@@ -37,35 +36,24 @@ void latestFirst(std::vector<DayKind::Item>& days) {
               [](const DayKind::Item& a, const DayKind::Item& b) { return a.day > b.day; });
 }
 
-std::string lowered(std::string_view s) {
-    std::string out(s);
-    ingest::lowerAscii(out);
-    return out;
-}
-
 // Groups pairs by their second text (the page or the missing URL); the first texts become the
-// group's sub-items, counted ignoring case as text-with-hits items are.
-std::vector<GroupedItem> group(const StatTable<TextPairKind>& pairs, std::size_t keep) {
-    struct Building {
-        GroupedItem item;
-        std::unordered_map<std::string, std::size_t> subIndex;
-    };
-    std::unordered_map<std::string_view, std::size_t> index;
-    std::vector<Building> groups;
+// group's sub-items.
+std::vector<GroupedItem> group(const StatTable<TextPairKind>& pairs, StatTable<GroupedKind>& groups,
+                               std::size_t keep) {
+    groups.reset(static_cast<std::uint32_t>(groups.startBucketCount()));
     pairs.forEach([&](const TextPairKind::Item& p) {
-        auto [it, fresh] = index.try_emplace(p.second.view(), groups.size());
-        if (fresh) groups.push_back({{p.second, 0, {}}, {}});
-        Building& g = groups[it->second];
-        g.item.hits += p.hits;
-        auto [sit, sfresh] = g.subIndex.try_emplace(lowered(p.first.view()), g.item.sub.size());
-        if (sfresh) g.item.sub.push_back({p.first, 0});
-        g.item.sub[sit->second].hits += p.hits;
+        groups.insertOrMerge({p.second, p.first, p.hits, nullptr});
     });
+    std::vector<GroupedKind::Item> ranked = collect(groups);
+    rank(ranked, keep);
+    // Only the groups that survive the cut have their sub-tables collected.
     std::vector<GroupedItem> out;
-    out.reserve(groups.size());
-    for (Building& b : groups) out.push_back(std::move(b.item));
-    rank(out, keep);
-    for (GroupedItem& g : out) rank(g.sub, kGroupedSubItems);
+    out.reserve(ranked.size());
+    for (const GroupedKind::Item& g : ranked) {
+        GroupedItem& item =
+            out.emplace_back(GroupedItem{g.text, g.companion, g.hits, collect(*g.sub)});
+        rank(item.sub, kGroupedSubItems);
+    }
     return out;
 }
 
@@ -104,7 +92,7 @@ std::string localTime(std::int64_t t) {
 
 }  // namespace
 
-Results finalise(const Statistics& s, int truncateReports, bool removeFirstDot) {
+Results finalise(Statistics& s, int truncateReports, bool removeFirstDot) {
     const std::size_t keep = static_cast<std::size_t>(std::max(truncateReports, 0));
     Results r;
     r.visitors = collect(s.visitors);
@@ -132,8 +120,8 @@ Results finalise(const Statistics& s, int truncateReports, bool removeFirstDot) 
     r.totalVisits = hosts.totals().visits;
     r.distinctHosts = hosts.size();
 
-    r.pagesByReferrer = group(s.referrerToPage, keep);
-    r.brokenLinksByPage = group(s.brokenLinks, keep);
+    r.pagesByReferrer = group(s.referrerToPage, s.pagesByReferrer, keep);
+    r.brokenLinksByPage = group(s.brokenLinks, s.brokenLinksByPage, keep);
 
     rank(r.visitors, keep);
     rank(r.otherErrors, keep);

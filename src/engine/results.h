@@ -19,6 +19,7 @@ inline constexpr std::size_t kGroupedSubItems = 25;
 
 struct GroupedItem {
     Text text;
+    Text companion;  // the other text of the pair that created the group
     std::uint64_t hits = 0;
     std::vector<TextHitsKind::Item> sub;  // highest first, at most kGroupedSubItems
 };
@@ -41,7 +42,8 @@ struct Results {
     std::uint64_t distinctHosts = 0;
 };
 
-Results finalise(const Statistics& stats, int truncateReports, bool removeFirstDot);
+// Also fills the two grouped tables of `stats` (emptied first, so finalising twice is harmless).
+Results finalise(Statistics& stats, int truncateReports, bool removeFirstDot);
 
 struct GeneralRow {
     std::string_view label;

@@ -24,7 +24,8 @@ void Statistics::forEachTable(F&& f) {
     f(visitors), f(rawHosts), f(domainSuffixes), f(days), f(pages), f(images), f(otherFiles);
     f(directories), f(notFound), f(otherErrors), f(brokenLinks), f(pageTransitions);
     f(referrerToPage), f(referrerUrls), f(referredPages), f(referringSites);
-    f(searchEngines), f(searchPhrases), f(searchKeywords), f(users);
+    f(searchEngines), f(searchPhrases), f(searchKeywords), f(users), f(pagesByReferrer);
+    f(brokenLinksByPage);
 }
 
 void Statistics::initialise(const StatisticsOptions& o) {
@@ -52,6 +53,8 @@ void Statistics::initialise(const StatisticsOptions& o) {
     searchPhrases.reset(s.searchPhrases());
     searchKeywords.reset(s.searchKeywords());
     users.reset(1);
+    pagesByReferrer.reset(s.pagesByReferrer());
+    brokenLinksByPage.reset(s.brokenLinksByPage());
     forEachTable([&](auto& t) { t.setUseLocks(o.useLocks); });
 
     counters = {};

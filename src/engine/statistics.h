@@ -105,6 +105,8 @@ class Statistics {
     StatTable<TextHitsKind> referrerUrls, referredPages, referringSites;
     StatTable<SearchKind> searchEngines, searchPhrases, searchKeywords;
     StatTable<AuthUserKind> users;
+    // Filled by finalisation from referrerToPage and brokenLinks.
+    StatTable<GroupedKind> pagesByReferrer, brokenLinksByPage;
     RecentVisitors recent;
     std::deque<TrackedFile> tracked;  // tables hold a lock: they never move
 

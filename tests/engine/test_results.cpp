@@ -34,8 +34,11 @@ TEST(Finalise, RanksCutsAndGroups) {
     s.referrerToPage.insertOrMerge({s.arena.copy("http://A/"), s.arena.copy("/quiet.htm"), 1});
     s.referrerToPage.insertOrMerge({s.arena.copy("http://a/"), s.arena.copy("/quiet.htm"), 2});
     for (std::int64_t d : {18300, 18302, 18301}) s.days.insertOrMerge({d, 1, 0});
+    s.brokenLinks.insertOrMerge({s.arena.copy("/from1.htm"), s.arena.copy("/gone.htm"), 1});
+    s.brokenLinks.insertOrMerge({s.arena.copy("/from2.htm"), s.arena.copy("/gone.htm"), 2});
+    s.brokenLinks.insertOrMerge({s.arena.copy("/from2.htm"), s.arena.copy("/lost.htm"), 1});
 
-    const Results r = finalise(s, 10, true);
+    Results r = finalise(s, 10, true);
     ASSERT_EQ(r.pages.size(), 10u);
     EXPECT_EQ(r.pages.front().url.view(), "/p24.htm");
     EXPECT_EQ(r.pages.front().hits, 25u);
@@ -50,6 +53,17 @@ TEST(Finalise, RanksCutsAndGroups) {
     EXPECT_EQ(popular.sub.back().hits, 16u);
     ASSERT_EQ(r.pagesByReferrer[1].sub.size(), 1u) << "sub-items compare ignoring case";
     EXPECT_EQ(r.pagesByReferrer[1].sub[0].hits, 3u);
+    ASSERT_EQ(r.brokenLinksByPage.size(), 2u);
+    const GroupedItem& gone = r.brokenLinksByPage[0];
+    EXPECT_EQ(gone.text.view(), "/gone.htm");
+    EXPECT_EQ(gone.hits, 3u);
+    ASSERT_EQ(gone.sub.size(), 2u);
+    EXPECT_EQ(gone.sub[0].text.view(), "/from2.htm");
+    EXPECT_TRUE(gone.companion.view() == "/from1.htm" || gone.companion.view() == "/from2.htm");
+    // Finalising again rebuilds the groups rather than adding to them.
+    r = finalise(s, 10, true);
+    EXPECT_EQ(r.brokenLinksByPage[0].hits, 3u);
+    EXPECT_EQ(r.pagesByReferrer[0].sub.front().hits, 40u);
     ASSERT_EQ(r.days.size(), 3u);
     EXPECT_EQ(r.days[0].day, 18302);
     EXPECT_EQ(r.days[2].day, 18300);

@@ -1,9 +1,11 @@
 #!/usr/bin/env python3
 """Computes the General Statistics of a combined log independently of the program, from the
 rules a user can check by hand: which lines count, how visits, days and file kinds are told
-apart. Writes the rows the program prints (without the run's own start time).
+apart. Writes the rows the program prints (without the run's own start time), or with --pages the
+whole pages table: one line per page, "hits<TAB>bytes<TAB>partial<TAB>URL", by URL.
 
-usage: compute.py LOG > expected.txt"""
+usage: compute.py LOG > expected.txt
+       compute.py --pages LOG > pages.txt"""
 import calendar
 import re
 import sys
@@ -28,8 +30,15 @@ def when(t):
     return time.strftime("%B %d, %Y, %I:%M %p", time.gmtime(t))
 
 
-def main(path):
+def main(path, list_pages=False):
     hits = bytes_ = cached = partial = notfound = pages = images = others = 0
+    page_table = {}  # URL -> [hits, bytes, partial]; URLs kept as logged, letter case too
+
+    def count_page(page, size, status):
+        entry = page_table.setdefault(page, [0, 0, 0])
+        entry[0] += 1
+        entry[1] += size
+        entry[2] += 1 if status == 206 else 0
     last_seen, visits, raw_hosts = {}, 0, set()
     earliest = latest = None
     with open(path, "rb") as f:
@@ -69,12 +78,19 @@ def main(path):
                 ext = url.rsplit(".", 1)[1].lower()
                 if any(e in ext for e in ("htm", "asp", "cfm", "shtml")):
                     pages += 1
+                    count_page(url, size, status)
                 elif any(e in ext for e in ("gif", "jpg", "jpeg")):
                     images += 1
                 else:
                     others += 1
             else:
                 pages += 1  # a directory request counts as its default page
+                count_page(url + ("" if url.endswith("/") else "/") + "index.html", size, status)
+    if list_pages:
+        for url in sorted(page_table):
+            h, b, p = page_table[url]
+            print("%d\t%d\t%d\t%s" % (h, b, p, url))
+        return
     days = max(1, 1 + (latest - earliest) // 86400)
     hosts = len(raw_hosts)
 
@@ -107,4 +123,7 @@ def main(path):
 
 
 if __name__ == "__main__":
-    main(sys.argv[1])
+    if sys.argv[1] == "--pages":
+        main(sys.argv[2], list_pages=True)
+    else:
+        main(sys.argv[1])

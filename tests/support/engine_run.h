@@ -1,0 +1,50 @@
+#pragma once
+// One unattended run of the statistics engine over a real log, with test doubles for the
+// prompts, progress and clock: for tests that check what a whole run counts.
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/statistics_engine.h"
+#include "ingest/analysis_run.h"
+#include "platform/settings.h"
+#include "support/fakes.h"
+
+namespace tw::engine {
+
+struct RunOutcome {
+    bool produced = false;
+    std::vector<test::FakePrompter::Event> events;
+    std::uint64_t accepted = 0;
+    ingest::RunSummary summary;
+    std::shared_ptr<StatisticsEngine> engine;
+};
+
+// One unattended run over `path`, read `copies` times.
+inline RunOutcome runOver(const std::string& path, bool parallel, int copies = 1,
+                          std::size_t arenaBlockBytes = StringArena::kBlockBytes) {
+    platform::MemorySettings settings;
+    settings.setInt("", "DoNotRemindDNSInternet", 1);
+    test::FakePrompter prompter;
+    test::FakeProgressDialog progress;
+    test::FakeClock clock;
+    platform::PosixFileOpener files;
+    ingest::PlainFileSources sources;
+    ingest::MeasureOnly measure;
+    ingest::NoSpider spider;
+    auto engine = std::make_shared<StatisticsEngine>(arenaBlockBytes);
+    ingest::AnalysisRun run(
+        {settings, prompter, progress, clock, files, sources, measure, spider, engine});
+    config::ReportDefinition def;
+    for (int i = 0; i < copies; ++i) def.Path += (i ? ";" : "") + path;
+    def.EnableDNS = parallel ? 1 : 0;
+    RunOutcome out;
+    out.produced = run.generate(def, ingest::RunMode::Unattended);
+    out.events = prompter.events();
+    out.accepted = engine->acceptedCount();
+    out.summary = run.summary();
+    out.engine = engine;
+    return out;
+}
+
+}  // namespace tw::engine
