@@ -52,7 +52,9 @@ TEST(Archive, LittleEndianValuesAndCountedStrings) {
         ArchiveReader hr(h.bytes());
         std::string_view s;
         EXPECT_EQ(hr.text(s), n == 1000) << n;
-        if (n == 1000) EXPECT_EQ(s.size(), 1000u);
+        if (n == 1000) {
+            EXPECT_EQ(s.size(), 1000u);
+        }
     }
 }
 

@@ -49,7 +49,9 @@ TEST(GoldenPages, ElasticTopPagesMatchTheComputedTable) {
     std::map<std::string, PageFigures> listed;
     for (std::size_t i = 0; i < pages.size(); ++i) {
         const std::string url(pages[i].url.view());
-        if (i > 0) EXPECT_LE(pages[i].hits, pages[i - 1].hits) << "highest first";
+        if (i > 0) {
+            EXPECT_LE(pages[i].hits, pages[i - 1].hits) << "highest first";
+        }
         const auto it = expected.find(url);
         ASSERT_NE(it, expected.end()) << url;
         EXPECT_EQ((PageFigures{pages[i].hits, pages[i].bytes, pages[i].partial}), it->second)
@@ -60,7 +62,9 @@ TEST(GoldenPages, ElasticTopPagesMatchTheComputedTable) {
     EXPECT_EQ(listed.size(), pages.size()) << "no page listed twice";
     // Ties at the cut may fall either way; nothing left out may have more hits.
     for (const auto& [url, f] : expected)
-        if (!listed.count(url)) EXPECT_LE(f.hits, lowestListed) << url;
+        if (!listed.count(url)) {
+            EXPECT_LE(f.hits, lowestListed) << url;
+        }
     EXPECT_EQ(pages.front().url.view(), "/blog/tags/puppet?flav=rss20/index.html");
 }
 
