@@ -3,6 +3,8 @@
 // names.
 #include <string>
 
+#include "config/filter.h"
+
 namespace tw::config {
 
 struct ReportDefinition {
@@ -22,8 +24,7 @@ struct ReportDefinition {
     std::string Root;
     int RecursionDepth = 3;
     int Export = 0;
-    // Number of filters of this report (the filters themselves arrive with the filter store).
-    int filterCount = 0;
+    FilterList filters;
 };
 
 }  // namespace tw::config

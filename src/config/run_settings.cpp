@@ -1,5 +1,7 @@
 #include "config/run_settings.h"
 
+#include "config/filter_store.h"
+
 namespace tw::config {
 
 RunSettings RunSettings::read(const platform::SettingsProfile& p) {
@@ -19,6 +21,7 @@ RunSettings RunSettings::read(const platform::SettingsProfile& p) {
     s.ProxyServer = p.getString("", "ProxyServer", s.ProxyServer);
     s.PassiveFTP = p.getInt("", "PassiveFTP", s.PassiveFTP);
     s.TruncateReports = p.getInt("", "TruncateReports", s.TruncateReports);
+    s.globalFilters = loadGlobalFilters(p);
     return s;
 }
 

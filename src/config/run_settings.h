@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "config/filter.h"
 #include "platform/settings.h"
 
 namespace tw::config {
@@ -23,6 +24,7 @@ struct RunSettings {
     std::string ProxyServer;
     int PassiveFTP = 0;
     int TruncateReports = 100;
+    FilterList globalFilters;  // applied before every report's own
 
     static RunSettings read(const platform::SettingsProfile& profile);
 };

@@ -95,7 +95,7 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
                          summary_.seconds, summary_.speed);
 
     if (mode == RunMode::Interactive) {
-        if (def.ApacheTwoFileFormat && def.filterCount > 0)
+        if (def.ApacheTwoFileFormat && !def.filters.empty())
             notice(config::reminder::ApacheFilters, txt::ApacheFiltersReminder, false);
         if (!summary_.cancelled) notice(config::reminder::Speed, summary_.completionText, false);
         if (!s_.engine->referrerSeen())

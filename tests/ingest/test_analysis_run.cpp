@@ -238,7 +238,7 @@ TEST_F(RunFixture, MultiFileLayoutReadsTheCompanions) {
     add("/logs/agent_log", "Mozilla/5.0 (X11)\nMozilla/4.0\nBot/1.0\nCurl/8\n");
     config::ReportDefinition d = definition("/logs/access_log");
     d.ApacheTwoFileFormat = 1;
-    d.filterCount = 1;
+    d.filters.push_back({});
     ASSERT_TRUE(run.generate(d, RunMode::Interactive));
     EXPECT_EQ(engine->acceptedCount(), 3u);
     EXPECT_EQ(engine->refererRecords(), 2u);
