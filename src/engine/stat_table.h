@@ -13,6 +13,7 @@
 // kMaxLoad per bucket, so chains stay short however large the log. Nodes come from chunks, so an
 // insert allocates only now and then. With locks on, insertOrMerge() is serialised by the
 // table's own lock; reads (forEach, size) happen after the run, on one thread.
+#include <algorithm>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -105,14 +106,19 @@ class StatTable {
         std::uint32_t hash;
         Item item;
     };
-    static constexpr std::size_t kChunkNodes = 1024;
+    // Chunks start small and double: a run holds thousands of small tables (a sub-table per
+    // grouped item, a days table per tracked file) and a few big ones.
+    static constexpr std::size_t kFirstChunkNodes = 4;
+    static constexpr std::size_t kMaxChunkNodes = 1024;
 
     Node* newNode() {
         if (freeInChunk_ == 0) {
-            chunks_.emplace_back(new Node[kChunkNodes]);
-            freeInChunk_ = kChunkNodes;
+            chunkNodes_ =
+                chunks_.empty() ? kFirstChunkNodes : std::min(chunkNodes_ * 2, kMaxChunkNodes);
+            chunks_.emplace_back(new Node[chunkNodes_]);
+            freeInChunk_ = chunkNodes_;
         }
-        return &chunks_.back()[kChunkNodes - freeInChunk_--];
+        return &chunks_.back()[chunkNodes_ - freeInChunk_--];
     }
 
     // Relinks every node into twice as many buckets; items do not move, so pointers handed out
@@ -135,6 +141,7 @@ class StatTable {
     std::vector<Node*> buckets_;
     std::vector<std::unique_ptr<Node[]>> chunks_;
     std::size_t freeInChunk_ = 0;
+    std::size_t chunkNodes_ = 0;
     std::uint64_t entries_ = 0;
     std::size_t startBuckets_ = 1;
     int growths_ = 0;
