@@ -70,20 +70,32 @@ std::string tableFigures(const tw::engine::Statistics& s) {
     tableFigure(out, "not found", s.notFound);
     tableFigure(out, "other errors", s.otherErrors);
     tableFigure(out, "suffixes", s.domainSuffixes);
+    tableFigure(out, "transitions", s.pageTransitions);
+    tableFigure(out, "referrer>page", s.referrerToPage);
+    tableFigure(out, "referrer URLs", s.referrerUrls);
+    tableFigure(out, "sites", s.referringSites);
+    tableFigure(out, "phrases", s.searchPhrases);
     return out;
 }
 
-Run runFull(const std::string& path, std::uint64_t size, bool parallel) {
+struct FullOptions {
+    std::string domain;  // the site's own domain: referrers from it are internal
+    bool tree = false;   // count page transitions, as with a hyperlink tree
+};
+
+Run runFull(const std::string& path, std::uint64_t size, bool parallel, const FullOptions& fo) {
     auto engine = std::make_shared<tw::engine::StatisticsEngine>();
     tw::platform::PosixFileOpener files;
     SilentProgress progress;
     tw::ingest::RecordPipeline pipeline(engine, files, progress);
     tw::config::ReportDefinition def;
     def.EnableDNS = parallel ? 1 : 0;
+    def.Domain = fo.domain;
+    if (fo.tree) def.Root = "/";
     const tw::config::RunSettings settings;
     Run r;
     const auto t0 = std::chrono::steady_clock::now();
-    engine->prepare(size, {def, settings, 0, {}});
+    engine->prepare(size, {def, settings, 0, def.Domain});
     pipeline.start(parallel, size);
     std::uint64_t seen = 0;
     r.outcome = pipeline.readFile(tw::ingest::kFormatDetect, path, 0, seen);
@@ -172,10 +184,13 @@ const char* outcomeName(tw::ingest::ReadOutcome o) {
 
 int usage() {
     std::fputs(
-        "usage: tallyweb-parsebench [--repeat N] [--parallel] [--full] FILE\n"
+        "usage: tallyweb-parsebench [--repeat N] [--parallel] [--full [--domain D] [--tree]] FILE\n"
         "  --repeat N   run N times and report the fastest (default 1)\n"
         "  --parallel   parallel mode: records go to the pipeline's 64 worker threads\n"
-        "  --full       classify every record and finalise, as a real run does\n",
+        "  --full       classify every record and finalise, as a real run does\n"
+        "  --domain D   with --full: the site's own domain (referrers from it are internal;\n"
+        "               without it every referrer is)\n"
+        "  --tree       with --full: count page transitions, as a hyperlink tree does\n",
         stderr);
     return 2;
 }
@@ -186,6 +201,7 @@ int main(int argc, char** argv) {
     int repeat = 1;
     bool parallel = false;
     bool full = false;
+    FullOptions fo;
     std::string path;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
@@ -197,6 +213,10 @@ int main(int argc, char** argv) {
             parallel = true;
         } else if (a == "--full") {
             full = true;
+        } else if (a == "--domain" && i + 1 < argc) {
+            fo.domain = argv[++i];
+        } else if (a == "--tree") {
+            fo.tree = true;
         } else if (!a.empty() && a[0] != '-' && path.empty()) {
             path = a;
         } else {
@@ -215,7 +235,7 @@ int main(int argc, char** argv) {
     std::vector<double> times;
     Run best;
     for (int i = 0; i < repeat; ++i) {
-        const Run r = full ? runFull(path, size, parallel) : runOnce(path, size, parallel);
+        const Run r = full ? runFull(path, size, parallel, fo) : runOnce(path, size, parallel);
         if (r.outcome != tw::ingest::ReadOutcome::Done) {
             std::fprintf(stderr, "tallyweb-parsebench: %s: %s\n", path.c_str(),
                          outcomeName(r.outcome));

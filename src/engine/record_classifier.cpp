@@ -91,6 +91,19 @@ void RecordClassifier::shorten(std::string& name) const {
         name.erase(0, dot + 1);
 }
 
+void RecordClassifier::setOptions(ClassifierOptions o) {
+    options_ = std::move(o);
+    agents_.reset();
+    ReferrerOptions r;
+    r.domain = options_.domain;
+    r.defaultPage = options_.defaultPage;
+    r.caseSensitive = options_.caseSensitive;
+    r.cutAtPound = options_.cutAtPound;
+    r.cutAtQuestion = options_.cutAtQuestion;
+    r.hyperlinkTree = options_.hyperlinkTree;
+    referrers_.start(std::move(r));
+}
+
 bool RecordClassifier::classify(const LogRecord& rec) {
     if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
         !consistent(rec.agent) || !consistent(rec.user))
@@ -105,12 +118,23 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         // A referer-only line names its page the way a directory request would.
         page = rec.url.view();
         if (page.find('.') == std::string_view::npos) page = withDefaultPage(page);
+        if (!options_.caseSensitive) {
+            tScratch.url.assign(page);
+            ingest::lowerAscii(tScratch.url);
+            page = tScratch.url;
+        }
     }
-    if (rec.caps.hasAgent && rec.agent.length > 1) hooks_.agent(rec);
-    if (rec.caps.hasReferrer && rec.referrer.length > 0) {
-        // The no-referrer notice after the run asks whether any line named a real referrer.
-        if (rec.referrer.view() != "-") stats_.counters.referrersSeen = true;
-        hooks_.referrer(rec, page);
+    if (rec.caps.hasAgent && rec.agent.length > 1) {
+        const AgentClasses c = agents_.classify(rec.agent.view());
+        ++stats_.operatingSystems[c.os];
+        ++stats_.browsers[c.browser];
+        stats_.counters.agentsSeen = true;
+    }
+    // "-" is how logs write "no referrer": counting it would make it the top external
+    // referrer of most sites.
+    if (rec.caps.hasReferrer && rec.referrer.length > 0 && rec.referrer.view() != "-") {
+        stats_.counters.referrersSeen = true;
+        referrers_.analyse(rec.referrer.view(), page, rec.status);
     }
     return rec.caps.hasAccessData;
 }
@@ -131,7 +155,14 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         const std::size_t last = url.rfind('/');
         if (last != std::string_view::npos && last != 0) url = url.substr(last);
     }
-    if (!hooks_.admit(rec, rec.host.view(), 1) && !hooks_.hasHostFilters()) return false;
+    const bool filtering = filters_ != nullptr && filters_->active();
+    const bool hostFilters = filtering && filters_->hasHostFilters();
+    FilterSet::State filterState{true, false};
+    if (filtering) {
+        filterState = filters_->firstPass(rec, rec.host.view(), url);
+        // With domain filters the decision waits for the host the statistics keep.
+        if (!hostFilters && !FilterSet::passes(filterState)) return false;
+    }
 
     // Host: names are lowercased (and lose their first label when asked); addresses go to the
     // resolver.
@@ -154,7 +185,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         if (options_.removeFirstDot) unshortened = host;
         shorten(host);
     }
-    if (hooks_.hasHostFilters() && !hooks_.admit(rec, host, 2)) return false;
+    if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
 
     if (isName) {
         const std::size_t dot = host.rfind('.');

@@ -8,28 +8,22 @@
 #include <string>
 #include <string_view>
 
+#include "engine/filter_set.h"
+#include "engine/referrers.h"
 #include "engine/statistics.h"
+#include "engine/user_agents.h"
 #include "ingest/log_record.h"
 #include "platform/progress.h"
 
 namespace tw::engine {
 
-// The steps other parts of the engine fill in: filters, reverse lookups, user agents and
-// referrers. The defaults admit every record and leave addresses as logged.
+// Reverse lookups, which the host-name cache and the resolver fill in. The default leaves
+// addresses as logged.
 class ClassifierHooks {
   public:
     virtual ~ClassifierHooks() = default;
-    // Filter passes: 1 with the host as logged, 2 with the settled host (only when host
-    // filters exist). False rejects the record.
-    virtual bool admit(const ingest::LogRecord&, std::string_view /*host*/, int /*pass*/) {
-        return true;
-    }
-    virtual bool hasHostFilters() const { return false; }
     // Resolves an address to a name; empty when it stays an address. May block.
     virtual std::string resolve(std::string_view /*address*/) { return {}; }
-    virtual void agent(const ingest::LogRecord&) {}
-    // `page` is the requested page as the pages table counts it.
-    virtual void referrer(const ingest::LogRecord&, std::string_view /*page*/) {}
 };
 
 struct ClassifierOptions {
@@ -37,13 +31,22 @@ struct ClassifierOptions {
     bool removeDirectories = false;
     bool removeFirstDot = true;
     std::string defaultPage = "index.html";
+    std::string domain{};       // the site's own domain, without a trailing "/"
+    bool cutAtPound = true;     // DoNotDisplayPound
+    bool cutAtQuestion = true;  // DoNotDisplayQuestion
+    bool hyperlinkTree = false;
 };
 
 class RecordClassifier {
   public:
     RecordClassifier(Statistics& stats, ClassifierHooks& hooks, platform::CancelFlag* cancel)
-        : stats_(stats), hooks_(hooks), cancel_(cancel) {}
-    void setOptions(ClassifierOptions o) { options_ = std::move(o); }
+        : stats_(stats), hooks_(hooks), cancel_(cancel), referrers_(stats) {}
+    // Starts a run: takes the options and forgets what earlier runs' agents and referring
+    // hosts were.
+    void setOptions(ClassifierOptions o);
+    // The run's compiled filters; nullptr (or an inactive set) lets every record through. The
+    // set must outlive the run and is only read.
+    void setFilters(const FilterSet* filters) { filters_ = filters; }
 
     // True when the record was counted (it passed the checks and the filters).
     bool classify(const ingest::LogRecord& rec);
@@ -67,6 +70,9 @@ class RecordClassifier {
     ClassifierHooks& hooks_;
     platform::CancelFlag* cancel_;
     ClassifierOptions options_;
+    const FilterSet* filters_ = nullptr;
+    AgentClassifier agents_;
+    ReferrerAnalyser referrers_;
 };
 
 }  // namespace tw::engine

@@ -17,11 +17,10 @@
 #include "engine/stat_table.h"
 #include "engine/string_arena.h"
 #include "engine/table_sizes.h"
+#include "engine/user_agents.h"
 
 namespace tw::engine {
 
-inline constexpr int kOsClasses = 14;
-inline constexpr int kBrowserClasses = 12;
 // No record seen yet; a record time of 0 ("no usable date") never lowers the earliest time.
 inline constexpr std::int64_t kNoEarliest = std::numeric_limits<std::int64_t>::max();
 

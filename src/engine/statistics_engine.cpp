@@ -25,7 +25,14 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     co.removeDirectories = s.RemoveDirectories != 0;
     co.removeFirstDot = o.removeFirstDot;
     co.defaultPage = context.definition.DefaultPage;
+    co.domain = context.domain;
+    co.cutAtPound = s.DoNotDisplayPound != 0;
+    co.cutAtQuestion = s.DoNotDisplayQuestion != 0;
+    co.hyperlinkTree = !context.definition.Root.empty();
     classifier_.setOptions(co);
+    filters_.compile(s.globalFilters, context.definition.filters, s.AndIncludeFilters != 0,
+                     s.AndExcludeFilters != 0, context.definition.ApacheTwoFileFormat != 0);
+    classifier_.setFilters(&filters_);
     truncate_ = s.TruncateReports;
     removeFirstDot_ = o.removeFirstDot;
     runStart_ = context.startTime;

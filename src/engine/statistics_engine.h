@@ -31,6 +31,7 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
   private:
     Statistics stats_;
     ClassifierHooks hooks_;
+    FilterSet filters_;
     RecordClassifier classifier_;
     Results results_;
     std::atomic<std::uint64_t> accepted_{0};

@@ -26,8 +26,6 @@ struct Request {
 class ScriptedHooks final : public ClassifierHooks {
   public:
     std::map<std::string, std::string> names;
-    std::string rejectHost;
-    bool admit(const LogRecord&, std::string_view host, int) override { return host != rejectHost; }
     std::string resolve(std::string_view address) override {
         auto it = names.find(std::string(address));
         return it == names.end() ? std::string() : it->second;
@@ -213,14 +211,28 @@ TEST_F(ClassifierTest, TrackedFilesAndRejectedRecords) {
     EXPECT_EQ(h0, 2u);
     EXPECT_EQ(h1, 1u) << "a directory request counts as its default page";
 
-    // A filtered record and an inconsistent one change no counter.
-    hooks.rejectHost = "10.6.6.6";
+    // A filtered record and an inconsistent one change no counter. Domain filters see the
+    // host as logged and the host kept after lookup: an address excluded as logged stays
+    // excluded when it resolves, and a name excluded only once resolved is dropped too.
+    FilterSet filters;
+    filters.compile(
+        {{.Include = 1, .Information = config::kFilterDomain, .strFilter = "10.6.6.*"}},
+        {{.Include = 1, .Information = config::kFilterDomain, .strFilter = "*evil.net"}}, false,
+        false, false);
+    classifier.setFilters(&filters);
+    hooks.names["10.6.6.6"] = "host.example.com";
+    hooks.names["10.7.7.7"] = "WWW.EVIL.NET";
     EXPECT_FALSE(add({.host = "10.6.6.6"}));
+    EXPECT_FALSE(add({.host = "10.7.7.7"}))
+        << "matched as the kept name: lowercased, first label dropped";
+    EXPECT_FALSE(add({.host = "a.evil.net"}));
     rec->url.length = 3;  // the text says otherwise
     EXPECT_FALSE(classifier.classify(*rec));
     EXPECT_EQ(stats.counters.pages, 1u);
     EXPECT_EQ(stats.counters.otherFiles, 3u);
     EXPECT_EQ(stats.visitors.size(), 1u);
+    EXPECT_TRUE(add({.host = "10.8.8.8"}));
+    classifier.setFilters(nullptr);
 }
 
 TEST_F(ClassifierTest, FoundKeysGiveTheirTextsBack) {

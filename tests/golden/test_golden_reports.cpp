@@ -1,6 +1,6 @@
-// The pages report of a real log against the whole pages table computed without the program
-// (elastic/pages.txt, by compute.py --pages): every listed page has the computed hits, bytes
-// and partial downloads, and the list is a true top list of the report's length.
+// Reports of a real log against figures computed without the program by compute.py: the pages
+// report against the whole pages table (elastic/pages.txt), and the browser, operating-system,
+// referring-site and search-engine reports against elastic/visitors.txt.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,6 +8,7 @@
 #include <sstream>
 #include <string>
 
+#include "platform/strings.h"
 #include "support/engine_run.h"
 
 namespace tw::engine {
@@ -66,6 +67,82 @@ TEST(GoldenPages, ElasticTopPagesMatchTheComputedTable) {
             EXPECT_LE(f.hits, lowestListed) << url;
         }
     EXPECT_EQ(pages.front().url.view(), "/blog/tags/puppet?flav=rss20/index.html");
+}
+
+// "kind<TAB>key...<TAB>count" lines, the key being every field between kind and count.
+std::map<std::string, std::map<std::string, std::uint64_t>> readVisitors(const std::string& path) {
+    std::map<std::string, std::map<std::string, std::uint64_t>> out;
+    std::ifstream in(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        const std::size_t kindEnd = line.find('\t');
+        const std::size_t countAt = line.rfind('\t');
+        out[line.substr(0, kindEnd)][line.substr(kindEnd + 1, countAt - kindEnd - 1)] =
+            std::stoull(line.substr(countAt + 1));
+    }
+    return out;
+}
+
+std::string lowered(std::string_view s) {
+    std::string out(s);
+    ingest::lowerAscii(out);
+    return out;
+}
+
+TEST(GoldenReports, ElasticAgentsReferringSitesAndSearchEngines) {
+    const std::string log =
+        std::string(TALLYWEB_DATA_DIR) + "/combined/elastic-examples_apache_logs.log";
+    auto expected = readVisitors(std::string(TALLYWEB_GOLDEN_DIR) + "/elastic/visitors.txt");
+    ASSERT_EQ(expected["os"].size(), 14u);
+    ASSERT_EQ(expected["browser"].size(), 12u);
+
+    const RunOutcome run = runOver(log, false, 1, StringArena::kBlockBytes, "semicomplete.com");
+    ASSERT_TRUE(run.produced);
+    const Statistics& stats = run.engine->statistics();
+    const Results& r = run.engine->results();
+
+    std::map<std::string, std::uint64_t> os, browsers;
+    for (int i = 0; i < kOsClasses; ++i)
+        os[std::string(platform::text(kOsLabels[static_cast<std::size_t>(i)]))] +=
+            stats.operatingSystems[static_cast<std::size_t>(i)];
+    for (int i = 0; i < kBrowserClasses; ++i)
+        browsers[std::string(platform::text(kBrowserLabels[static_cast<std::size_t>(i)]))] +=
+            stats.browsers[static_cast<std::size_t>(i)];
+    // Both lists end in "Other"; the maps merge the two, so compare them that way too.
+    EXPECT_EQ(os, expected["os"]);
+    EXPECT_EQ(browsers, expected["browser"]);
+
+    std::map<std::string, std::uint64_t> engines;
+    for (const SearchKind::Item& e : r.searchEngines)
+        engines[std::string(e.engine.view())] += e.hits;
+    EXPECT_EQ(engines, expected["engine"]);
+    EXPECT_FALSE(engines.empty());
+
+    std::map<std::string, std::uint64_t> phrases;
+    stats.searchPhrases.forEach([&](const SearchKind::Item& p) {
+        phrases[std::string(p.engine.view()) + "\t" + std::string(p.lowered.view())] += p.hits;
+    });
+    EXPECT_EQ(phrases, expected["phrase"]);
+
+    // Referring sites: a true top list of the report's length, each with the computed hits.
+    const auto& sites = expected["site"];
+    ASSERT_GT(sites.size(), 100u);
+    ASSERT_EQ(r.referringSites.size(), 100u);
+    std::uint64_t lowest = ~std::uint64_t{0};
+    std::map<std::string, std::uint64_t> listed;
+    for (const TextHitsKind::Item& s : r.referringSites) {
+        const std::string host = lowered(s.text.view());
+        const auto it = sites.find(host);
+        ASSERT_NE(it, sites.end()) << host;
+        EXPECT_EQ(s.hits, it->second) << host;
+        listed[host] = s.hits;
+        lowest = std::min(lowest, s.hits);
+    }
+    for (const auto& [host, hits] : sites) {
+        if (!listed.count(host)) {
+            EXPECT_LE(hits, lowest) << host;
+        }
+    }
 }
 
 }  // namespace

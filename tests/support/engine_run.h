@@ -22,7 +22,8 @@ struct RunOutcome {
 
 // One unattended run over `path`, read `copies` times.
 inline RunOutcome runOver(const std::string& path, bool parallel, int copies = 1,
-                          std::size_t arenaBlockBytes = StringArena::kBlockBytes) {
+                          std::size_t arenaBlockBytes = StringArena::kBlockBytes,
+                          const std::string& domain = {}) {
     platform::MemorySettings settings;
     settings.setInt("", "DoNotRemindDNSInternet", 1);
     test::FakePrompter prompter;
@@ -38,6 +39,7 @@ inline RunOutcome runOver(const std::string& path, bool parallel, int copies = 1
     config::ReportDefinition def;
     for (int i = 0; i < copies; ++i) def.Path += (i ? ";" : "") + path;
     def.EnableDNS = parallel ? 1 : 0;
+    def.Domain = domain;
     RunOutcome out;
     out.produced = run.generate(def, ingest::RunMode::Unattended);
     out.events = prompter.events();

@@ -4,8 +4,12 @@ rules a user can check by hand: which lines count, how visits, days and file kin
 apart. Writes the rows the program prints (without the run's own start time), or with --pages the
 whole pages table: one line per page, "hits<TAB>bytes<TAB>partial<TAB>URL", by URL.
 
+With --visitors DOMAIN it writes what the agents and referrers give, for a site of that
+domain: "os", "browser", "site", "engine" and "phrase" lines with their counts.
+
 usage: compute.py LOG > expected.txt
-       compute.py --pages LOG > pages.txt"""
+       compute.py --pages LOG > pages.txt
+       compute.py --visitors DOMAIN LOG > visitors.txt"""
 import calendar
 import re
 import sys
@@ -121,9 +125,126 @@ def main(path, list_pages=False):
     for label, value in rows:
         print(label + "\t" + value)
 
+OS_CLASSES = [
+    ("Windows 98", ["Win98", "Windows 98"]), ("Windows 95", ["Win95", "Windows 95"]),
+    ("Windows NT", ["WinNT", "Windows NT"]), ("Macintosh", ["Mac"]), ("Linux", ["Linux"]),
+    ("Windows CE", ["WinCE", "Windows CE"]), ("Windows 3.1", ["Win16", "Windows 3.1"]),
+    ("SunOS", ["SunOS"]), ("IRIX", ["IRIX"]), ("WebTV", ["WebTV"]), ("HP-UX", ["HP-UX"]),
+    ("OS/2", ["OS/2"]), ("OSF1", ["OSF1"]), ("Other", [])]
+BROWSER_CLASSES = [
+    ("IE 5.x", ["MSIE 5."]), ("IE 4.x", ["MSIE 4."]), ("IE 3.x", ["MSIE 3."]),
+    ("IE 2.x", ["MSIE 2."]), ("Opera", ["Opera"]), ("Navigator 4.x", ["Mozilla/4."]),
+    ("Navigator 3.x", ["Mozilla/3."]), ("Navigator 2.x", ["Mozilla/2."]),
+    ("Navigator 5.x", ["Mozilla/5."]), ("Lynx", ["Lynx"]), ("NCSA Mosaic", ["Mosaic"]),
+    ("Other", [])]
+# (host fragments, name, key, second key), in the order they are tried.
+ENGINES = [
+    (["search.yahoo."], "Yahoo/Inktomi", "p=", None), (["www.yahoo."], "Yahoo", "p=", None),
+    (["altavista."], "AltaVista", "&q=", "s="), (["go.com"], "GO Network (Infoseek)", "qt=", None),
+    (["goto."], "GoTo.com", "Keywords=", None), (["hotbot.com"], "HotBot", "MT=", None),
+    (["search.aol."], "AOL Search", "query=", None), (["netfind."], "AOL Netfind", "search=", "s="),
+    (["hotbot.lycos.com"], "hotbot.lycos.com", "MT=", None), (["lycos."], "Lycos", "query=", None),
+    (["magellan.excite."], "Magellan Internet Guide", "search=", None),
+    (["excite."], "Excite", "search=", "s="), (["msn."], "MSN Search", "q=", None),
+    (["webcrawler."], "WebCrawler", "searchText=", None), (["infoseek."], "Infoseek", "qt=", None),
+    (["metacrawler."], "Metacrawler (go2net Network)", "general=", None),
+    (["go2net."], "Go2Net.com", "general=", "q="), (["mamma."], "Mamma.com", "general=", None),
+    (["northernlight."], "Northern Light", "qr=", None),
+    (["yahooligans."], "Yahooligans", "p=", None), (["yahoo."], "Yahoo/AltaVista", "p=", None),
+    (["snap."], "Snap", "keyword=", None), (["iwon."], "iWon", "searchfor=", None),
+    (["directhit."], "Direct Hit", "qry=", None), (["google."], "Google", "q=", None),
+    (["alltheweb."], "AllTheWeb", "query=", None), (["compuserve."], "Compuserve", "sTerm=", None),
+    (["savvysearch."], "SavvySearch", "q=", None), (["dmoz."], "Open Directory Project", "search=", None),
+    (["search.com"], "Search.com", "MT=", None), (["infospace."], "Infospace", "QKW=", None),
+    (["ukplus."], "UK Plus", "search=", None), (["freeserve."], "Freeserve", "query=", None),
+    (["ask.com", "askjeeves."], "Ask Jeeves", "ask=", None), (["dogpile."], "Dogpile", "q=", None),
+    (["euroseek."], "Euroseek.com", "QUERY=", None), (["looksmart."], "LookSmart", "key=", None),
+    (["search.netscape."], "Netscape Search", "search=", None)]
+
+
+def first_class(classes, agent):
+    low = agent.lower()
+    for label, tokens in classes:
+        if not tokens or any(t.lower() in low for t in tokens):
+            return label
+
+
+def query_value(ref, key):
+    q = ref.find("?")
+    if q < 0:
+        return ""
+    at = ref.find(key, q + 1)
+    return "" if at < 0 else ref[at + len(key):].split("&")[0]
+
+
+def search_words(value):
+    phrase, i = "", 0
+    while i < len(value):
+        if value[i] == "%":
+            i += 3
+            continue
+        phrase += " " if value[i] == "+" else value[i]
+        i += 1
+    return phrase, [w for w in phrase.split(" ") if len(w) > 3]
+
+
+def visitors(domain, path):
+    """Agents and referrers, from the combined lines that count as requests."""
+    from collections import Counter
+    oses, browsers, sites, engines, phrases = Counter(), Counter(), Counter(), Counter(), Counter()
+    with open(path, "rb") as f:
+        for raw in f.read().decode("latin-1").splitlines():
+            m = LINE.match(raw)
+            if not m or m.group(3).find("/") < 0:
+                continue
+            ref, agent = m.group(6), m.group(7)
+            if len(agent) > 1:
+                oses[first_class(OS_CLASSES, agent)] += 1
+                browsers[first_class(BROWSER_CLASSES, agent)] += 1
+            if ref in ("", "-"):
+                continue
+            if "#" in ref:
+                ref = ref[:ref.rindex("#")]
+            if domain.lower() in ref.lower():
+                continue  # the site's own pages
+            parts = ref.split("/", 3)  # scheme:, "", host, rest
+            if len(parts) < 4 or parts[1] != "" or ref.find("/") != len(parts[0]):
+                continue
+            host = parts[2]
+            if host[:3].lower() == "www":
+                host = host[3:]
+                if host[:1] in "123456789" and host[:1]:
+                    host = host[1:]
+                if host[:1] == ".":
+                    host = host[1:]
+            sites[host.lower()] += 1  # referring sites are counted ignoring case
+            for fragments, name, key, key2 in ENGINES:
+                if any(fr.lower() in host.lower() for fr in fragments):
+                    value = query_value(ref, key)
+                    if not value and key2:
+                        value = query_value(ref, key2)
+                    if value:
+                        engines[name] += 1
+                        phrase, _ = search_words(value)
+                        if phrase:
+                            phrases[(name, phrase.lower())] += 1
+                    break
+    for label, _ in OS_CLASSES:
+        print("os\t%s\t%d" % (label, oses[label]))
+    for label, _ in BROWSER_CLASSES:
+        print("browser\t%s\t%d" % (label, browsers[label]))
+    for host in sorted(sites):
+        print("site\t%s\t%d" % (host, sites[host]))
+    for name in sorted(engines):
+        print("engine\t%s\t%d" % (name, engines[name]))
+    for (name, phrase) in sorted(phrases):
+        print("phrase\t%s\t%s\t%d" % (name, phrase, phrases[(name, phrase)]))
+
 
 if __name__ == "__main__":
-    if sys.argv[1] == "--pages":
+    if sys.argv[1] == "--visitors":
+        visitors(sys.argv[2], sys.argv[3])
+    elif sys.argv[1] == "--pages":
         main(sys.argv[2], list_pages=True)
     else:
         main(sys.argv[1])

@@ -1,0 +1,76 @@
+#pragma once
+// The run's filters, compiled once before the workers start and then only read. Every record
+// carries its own include/exclude state (State), so workers test filters concurrently without a
+// lock, and a test neither allocates nor touches shared mutable data.
+//
+// Domain filters are decided in two passes: the first sees the host as logged, the second the
+// host the analysis keeps (after lowercasing and reverse DNS), so "192.168.*" still keeps a
+// visitor whose address resolves to a name.
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "config/filter.h"
+#include "ingest/log_record.h"
+#include "ingest/text_search.h"
+
+namespace tw::engine {
+
+class FilterSet {
+  public:
+    // Global filters first, in their order, then the report's. `andInclude`/`andExclude` are the
+    // AndIncludeFilters/AndExcludeFilters settings; `apacheMultiFile` (the report's
+    // ApacheTwoFileFormat) switches filtering off altogether.
+    void compile(const config::FilterList& global, const config::FilterList& report,
+                 bool andInclude, bool andExclude, bool apacheMultiFile);
+
+    // A switched-off run compiles to an empty list, so one test covers both cases.
+    bool active() const { return !filters_.empty(); }
+    // Any domain filter (only meaningful when active): the decision then waits for secondPass.
+    bool hasHostFilters() const { return hostFilters_; }
+
+    struct State {
+        bool include;
+        bool exclude;
+    };
+
+    // First pass: every filter against the record; domain filters against `loggedHost`.
+    // `url` is the URL after RemoveDirectories has cut it (the caller passes it).
+    State firstPass(const ingest::LogRecord& rec, std::string_view loggedHost,
+                    std::string_view url) const;
+    // Second pass, only when hasHostFilters(): the domain filters again, against the host the
+    // analysis keeps, continuing from `s`.
+    State secondPass(State s, std::string_view keptHost) const;
+
+    static bool passes(State s) { return s.include && !s.exclude; }
+
+  private:
+    struct Compiled {
+        bool exclude = false;
+        bool wildcard = false;  // text contains '*' or '?'; meaningless for kinds 6-8
+        int kind = config::kFilterDomain;
+        std::string text;
+        int number1 = 0;
+        int number2 = 0;
+        int request = 0;
+        std::int64_t begin = 0;
+        std::int64_t end = 0;
+        ingest::Pattern agentPattern;  // kinds 6-8 only
+    };
+
+    static bool textMatches(const Compiled& f, std::string_view value);
+    static bool matches(const Compiled& f, const ingest::LogRecord& rec,
+                        std::string_view loggedHost, std::string_view url);
+    // Applies the combining rule; `test` is called only when its result can change the state.
+    template <class Test>
+    void combine(State& s, const Compiled& f, Test&& test) const;
+
+    std::vector<Compiled> filters_;
+    State initial_{true, false};
+    bool andInclude_ = false;
+    bool andExclude_ = false;
+    bool hostFilters_ = false;
+};
+
+}  // namespace tw::engine

@@ -1,0 +1,44 @@
+#pragma once
+// What a pure function gave for each distinct text, so the analysis works out a user agent's
+// classes or a host's search site once per run instead of once per record.
+//
+// Bounded: past `limit` texts new ones are computed without being remembered, so a log of
+// forged agents or hosts cannot grow the cache without end. Not thread-safe; the analysis uses
+// it under its lock when workers run in parallel.
+#include <cstddef>
+#include <functional>
+#include <string>
+#include <string_view>
+#include <unordered_map>
+
+namespace tw::engine {
+
+template <typename Value>
+class TextCache {
+  public:
+    explicit TextCache(std::size_t limit) : limit_(limit) {}
+
+    template <typename Compute>
+    Value get(std::string_view text, Compute&& compute) {
+        const auto it = map_.find(text);
+        if (it != map_.end()) return it->second;
+        const Value v = compute(text);
+        if (map_.size() < limit_) map_.emplace(text, v);
+        return v;
+    }
+    void clear() { map_.clear(); }
+    std::size_t size() const { return map_.size(); }
+
+  private:
+    // Transparent, so a lookup by string_view builds no string.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::size_t limit_;
+    std::unordered_map<std::string, Value, Hash, std::equal_to<>> map_;
+};
+
+}  // namespace tw::engine
