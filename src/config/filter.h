@@ -28,7 +28,7 @@ inline constexpr int kFilterKinds = 13;
 struct Filter {
     int Include = 0;      // 0 include filter, 1 exclude filter
     int Information = 0;  // a FilterKind
-    std::string strFilter;
+    std::string strFilter{};
     int nFilter = 0;                 // weekday, hour, or lower status bound
     int nFilter2 = 0;                // upper status bound
     std::int32_t BeginningTime = 0;  // seconds since 1970, UTC

@@ -1,0 +1,71 @@
+#include "app/qt_settings.h"
+
+#include <QByteArray>
+#include <QSettings>
+#include <QString>
+#include <QVariant>
+
+namespace tw::app {
+namespace {
+
+QString keyOf(std::string_view section, std::string_view name) {
+    QString key = QString::fromUtf8(section.data(), static_cast<qsizetype>(section.size()));
+    key.replace(QLatin1Char('\\'), QLatin1Char('/'));
+    if (!key.isEmpty()) key += QLatin1Char('/');
+    key += QString::fromUtf8(name.data(), static_cast<qsizetype>(name.size()));
+    return key;
+}
+
+bool isUtf8(std::string_view s) {
+    const QByteArray bytes(s.data(), static_cast<qsizetype>(s.size()));
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+}  // namespace
+
+QtSettingsProfile::QtSettingsProfile()
+    : settings_(std::make_unique<QSettings>(QStringLiteral("Corvane Software"),
+                                            QStringLiteral("Tallyweb"))) {}
+
+QtSettingsProfile::QtSettingsProfile(const std::string& iniFile)
+    : settings_(
+          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+
+QtSettingsProfile::~QtSettingsProfile() = default;
+
+int QtSettingsProfile::getInt(std::string_view section, std::string_view name, int fallback) const {
+    const QVariant v = settings_->value(keyOf(section, name));
+    bool ok = false;
+    const int n = v.toInt(&ok);
+    return v.isValid() && ok ? n : fallback;
+}
+
+std::string QtSettingsProfile::getString(std::string_view section, std::string_view name,
+                                         std::string_view fallback) const {
+    const QVariant v = settings_->value(keyOf(section, name));
+    if (!v.isValid()) return std::string(fallback);
+    const QByteArray bytes =
+        v.typeId() == QMetaType::QByteArray ? v.toByteArray() : v.toString().toUtf8();
+    return bytes.toStdString();
+}
+
+void QtSettingsProfile::setInt(std::string_view section, std::string_view name, int value) {
+    settings_->setValue(keyOf(section, name), value);
+}
+
+void QtSettingsProfile::setString(std::string_view section, std::string_view name,
+                                  std::string_view value) {
+    if (isUtf8(value))
+        settings_->setValue(keyOf(section, name),
+                            QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
+    else
+        settings_->setValue(keyOf(section, name),
+                            QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+}
+
+bool QtSettingsProfile::flush() {
+    settings_->sync();
+    return settings_->status() == QSettings::NoError;
+}
+
+}  // namespace tw::app

@@ -1,0 +1,64 @@
+// The settings in a real QSettings file: values and filters survive a write and a fresh read,
+// texts byte for byte.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "app/qt_settings.h"
+#include "config/filter_store.h"
+
+namespace tw::app {
+namespace {
+
+struct TempIni {
+    std::filesystem::path dir;
+    TempIni() {
+        char pattern[] = "/tmp/tallyweb-settings-XXXXXX";
+        dir = mkdtemp(pattern);
+    }
+    ~TempIni() { std::filesystem::remove_all(dir); }
+    std::string file() const { return (dir / "Tallyweb.ini").string(); }
+};
+
+TEST(QtSettings, ValuesAndFiltersRoundTripThroughAFile) {
+    TempIni ini;
+    const config::FilterList global = {
+        {.Include = 1, .Information = config::kFilterBrowser, .strFilter = "MSIE "},
+        {.Include = 0,
+         .Information = config::kFilterDateRange,
+         .strFilter = "",
+         .nFilter = 0,
+         .nFilter2 = 0,
+         .BeginningTime = 946684800,
+         .EndingTime = 2147483647,
+         .Request = 0}};
+    const config::FilterList report = {
+        {.Include = 0, .Information = config::kFilterFileName, .strFilter = "/caf\xc3\xa9/*.htm"},
+        {.Include = 1, .Information = config::kFilterDomain, .strFilter = "h\xe9te\\*=;\"x\""},
+        {.Include = 0, .Information = config::kFilterSuccessCode, .nFilter = 200, .nFilter2 = 299}};
+    {
+        QtSettingsProfile p(ini.file());
+        p.setInt("", "TruncateReports", 250);
+        p.setString("Report 0", "Path", "/var/log/a.log;/var/log/b.log");
+        config::saveGlobalFilters(p, global);
+        config::saveReportFilters(p, "Report 0", report);
+        ASSERT_TRUE(p.flush());
+    }
+    QtSettingsProfile back(ini.file());
+    EXPECT_EQ(back.getInt("", "TruncateReports", 100), 250);
+    EXPECT_EQ(back.getInt("", "Missing", 7), 7);
+    EXPECT_EQ(back.getString("Report 0", "Path", ""), "/var/log/a.log;/var/log/b.log");
+    EXPECT_EQ(back.getString("Report 0", "Missing", "none"), "none");
+    EXPECT_EQ(back.getString("Report 0", "Path", "x").size(), 29u);
+    EXPECT_EQ(config::loadGlobalFilters(back), global);
+    EXPECT_EQ(config::loadReportFilters(back, "Report 0", back.getInt("Report 0", "NumFilters", 0)),
+              report)
+        << "a text that is not UTF-8 comes back byte for byte";
+    // A subkey written with a backslash is a nested group.
+    EXPECT_EQ(back.getInt("Report 0/Filter 2", "nFilter2", 0), 299);
+}
+
+}  // namespace
+}  // namespace tw::app
