@@ -16,7 +16,7 @@ namespace tw::engine {
 namespace {
 
 std::map<std::string, std::string> generalRows(bool parallel, const std::string& path) {
-    const RunOutcome r = runOver(path, parallel);
+    const RunOutcome r = runOver(path, {.parallel = parallel});
     EXPECT_TRUE(r.produced);
     const StatisticsEngine& engine = *r.engine;
     std::map<std::string, std::string> out;
@@ -53,7 +53,8 @@ TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
     if (!std::ifstream(log)) GTEST_SKIP() << "no " << log;
     for (bool parallel : {false, true}) {
         // Twenty blocks of 4 KB hold only the first few hundred distinct texts.
-        const RunOutcome r = runOver(log, parallel, 2, 4096);
+        const RunOutcome r =
+            runOver(log, {.parallel = parallel, .copies = 2, .arenaBlockBytes = 4096});
         EXPECT_TRUE(r.produced) << parallel;
         EXPECT_TRUE(r.summary.exhausted);
         ASSERT_EQ(r.events.size(), 1u) << "one message, and the second file is not read";
@@ -62,9 +63,52 @@ TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
         EXPECT_GT(r.accepted, 0u);
         EXPECT_LT(r.accepted, 9999u);
     }
-    const RunOutcome roomy = runOver(log, false, 2);
+    const RunOutcome roomy = runOver(log, {.copies = 2});
     EXPECT_FALSE(roomy.summary.exhausted);
     EXPECT_EQ(roomy.accepted, 2u * 9999u);
+}
+
+// Filters reach the run from both places they are kept: the global list in the settings and
+// the report's own list.
+TEST(EngineRun, GlobalAndReportFiltersDecideWhatCounts) {
+    const std::string log =
+        std::string(TALLYWEB_DATA_DIR) + "/combined/elastic-examples_apache_logs.log";
+    if (!std::ifstream(log)) GTEST_SKIP() << "no " << log;
+    const auto failures = [](const Statistics& s) {
+        std::uint64_t n = 0;
+        const auto add = [&](const ErrorRequestKind::Item& e) {
+            if (e.status >= 400) n += e.hits;
+        };
+        s.notFound.forEach(add);
+        s.otherErrors.forEach(add);
+        return n;
+    };
+    const RunOutcome all = runOver(log);
+    const std::uint64_t failed = failures(all.engine->statistics());
+    ASSERT_GT(failed, 0u);
+
+    const config::Filter failuresOut{
+        .Include = 1, .Information = config::kFilterSuccessCode, .nFilter = 400, .nFilter2 = 599};
+    const RunOutcome global = runOver(log, {.globalFilters = {failuresOut}});
+    EXPECT_EQ(global.accepted, all.accepted - failed);
+    EXPECT_EQ(failures(global.engine->statistics()), 0u);
+    EXPECT_EQ(global.engine->statistics().counters.notFound, 0u);
+
+    // A report filter on top: only GET requests from the global filter's survivors.
+    const config::Filter getsOnly{
+        .Include = 0, .Information = config::kFilterRequest, .Request = 0};
+    const RunOutcome both =
+        runOver(log, {.globalFilters = {failuresOut}, .reportFilters = {getsOnly}});
+    EXPECT_LT(both.accepted, global.accepted);
+    EXPECT_GT(both.accepted, 0u);
+
+    // Filters that drop every record end the run with the empty-data message.
+    const config::Filter everything{
+        .Include = 1, .Information = config::kFilterSuccessCode, .nFilter = 0, .nFilter2 = 999};
+    const RunOutcome none = runOver(log, {.reportFilters = {everything}});
+    EXPECT_FALSE(none.produced);
+    ASSERT_FALSE(none.events.empty());
+    EXPECT_NE(none.events.back().text.find("any valid log file entries"), std::string::npos);
 }
 
 }  // namespace

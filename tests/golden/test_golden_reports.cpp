@@ -41,7 +41,7 @@ TEST(GoldenPages, ElasticTopPagesMatchTheComputedTable) {
     const auto expected = readExpected(std::string(TALLYWEB_GOLDEN_DIR) + "/elastic/pages.txt");
     ASSERT_GT(expected.size(), 100u) << "the table must be longer than the report";
 
-    const RunOutcome run = runOver(log, false);
+    const RunOutcome run = runOver(log);
     ASSERT_TRUE(run.produced);
     const auto& pages = run.engine->results().pages;
     ASSERT_EQ(pages.size(), 100u) << "the default report length";
@@ -96,7 +96,7 @@ TEST(GoldenReports, ElasticAgentsReferringSitesAndSearchEngines) {
     ASSERT_EQ(expected["os"].size(), 14u);
     ASSERT_EQ(expected["browser"].size(), 12u);
 
-    const RunOutcome run = runOver(log, false, 1, StringArena::kBlockBytes, "semicomplete.com");
+    const RunOutcome run = runOver(log, {.domain = "semicomplete.com"});
     ASSERT_TRUE(run.produced);
     const Statistics& stats = run.engine->statistics();
     const Results& r = run.engine->results();

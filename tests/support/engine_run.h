@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "config/filter_store.h"
 #include "engine/statistics_engine.h"
 #include "ingest/analysis_run.h"
 #include "platform/settings.h"
@@ -20,12 +21,20 @@ struct RunOutcome {
     std::shared_ptr<StatisticsEngine> engine;
 };
 
-// One unattended run over `path`, read `copies` times.
-inline RunOutcome runOver(const std::string& path, bool parallel, int copies = 1,
-                          std::size_t arenaBlockBytes = StringArena::kBlockBytes,
-                          const std::string& domain = {}) {
+struct RunOptions {
+    bool parallel = false;
+    int copies = 1;  // the log is named this many times in the path list
+    std::size_t arenaBlockBytes = StringArena::kBlockBytes;
+    std::string domain{};
+    config::FilterList globalFilters{};  // stored in the settings, as the options sheet does
+    config::FilterList reportFilters{};
+};
+
+// One unattended run over `path`.
+inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     platform::MemorySettings settings;
     settings.setInt("", "DoNotRemindDNSInternet", 1);
+    config::saveGlobalFilters(settings, o.globalFilters);
     test::FakePrompter prompter;
     test::FakeProgressDialog progress;
     test::FakeClock clock;
@@ -33,13 +42,14 @@ inline RunOutcome runOver(const std::string& path, bool parallel, int copies = 1
     ingest::PlainFileSources sources;
     ingest::MeasureOnly measure;
     ingest::NoSpider spider;
-    auto engine = std::make_shared<StatisticsEngine>(arenaBlockBytes);
+    auto engine = std::make_shared<StatisticsEngine>(o.arenaBlockBytes);
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
-    for (int i = 0; i < copies; ++i) def.Path += (i ? ";" : "") + path;
-    def.EnableDNS = parallel ? 1 : 0;
-    def.Domain = domain;
+    for (int i = 0; i < o.copies; ++i) def.Path += (i ? ";" : "") + path;
+    def.EnableDNS = o.parallel ? 1 : 0;
+    def.Domain = o.domain;
+    def.filters = o.reportFilters;
     RunOutcome out;
     out.produced = run.generate(def, ingest::RunMode::Unattended);
     out.events = prompter.events();
