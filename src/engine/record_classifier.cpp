@@ -43,6 +43,32 @@ thread_local Scratch tScratch;
 
 }  // namespace
 
+namespace {
+// Four decimal parts of 0-255 without leading zeros: what inet_pton takes for IPv4, settled
+// here without a copy since every other host in a log is one.
+bool isDottedQuad(std::string_view s) {
+    int parts = 0;
+    std::size_t i = 0;
+    while (i < s.size()) {
+        const std::size_t start = i;
+        int value = 0;
+        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 4) {
+            value = value * 10 + (s[i] - '0');
+            ++i;
+        }
+        const std::size_t digits = i - start;
+        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && s[start] == '0'))
+            return false;
+        if (++parts > 4) return false;
+        if (i < s.size()) {
+            if (s[i] != '.' || i + 1 == s.size()) return false;
+            ++i;
+        }
+    }
+    return parts == 4;
+}
+}  // namespace
+
 bool RecordClassifier::isAddress(std::string_view host) {
     char buf[64];
     const std::size_t zone = host.find('%');
@@ -61,10 +87,11 @@ bool RecordClassifier::isAddress(std::string_view host) {
         }
     }
     if (hexLetter && !colon) return false;
+    if (!colon) return isDottedQuad(bare);
     std::memcpy(buf, bare.data(), bare.size());
     buf[bare.size()] = '\0';
     unsigned char out[16];
-    return ::inet_pton(AF_INET, buf, out) == 1 || ::inet_pton(AF_INET6, buf, out) == 1;
+    return ::inet_pton(AF_INET6, buf, out) == 1;
 }
 
 Text RecordClassifier::store(std::string_view s) {
@@ -94,6 +121,7 @@ void RecordClassifier::shorten(std::string& name) const {
 void RecordClassifier::setOptions(ClassifierOptions o) {
     options_ = std::move(o);
     agents_.reset();
+    extensionKinds_.clear();
     ReferrerOptions r;
     r.domain = options_.domain;
     r.defaultPage = options_.defaultPage;
@@ -152,7 +180,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
     Scratch& s = tScratch;
     std::string_view url = rec.url.view();
     if (options_.removeDirectories) {
-        const std::size_t last = url.rfind('/');
+        const std::size_t last = ingest::lastOf(url, '/');
         if (last != std::string_view::npos && last != 0) url = url.substr(last);
     }
     const bool filtering = filters_ != nullptr && filters_->active();
@@ -188,7 +216,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
     if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
 
     if (isName) {
-        const std::size_t dot = host.rfind('.');
+        const std::size_t dot = ingest::lastOf(host, '.');
         if (dot != std::string::npos) {
             s.key.assign(host, dot);
             ingest::lowerAscii(s.key);
@@ -254,20 +282,24 @@ std::string_view RecordClassifier::countFile(std::string_view url, const LogReco
         merge(table, RequestedFileKind::Item{borrowed(text), 1, partial, rec.bytes},
               &RequestedFileKind::Item::url);
     };
-    const std::size_t dot = url.rfind('.');
+    const std::size_t dot = ingest::lastOf(url, '.');
     if (!url.empty() && url.back() != '/' && dot != std::string_view::npos) {
-        const std::string_view ext = url.substr(dot + 1);
-        if (extensionIsOneOf(ext, kPageExtensions)) {
+        const FileKind kind = extensionKinds_.get(url.substr(dot + 1), [](std::string_view ext) {
+            return extensionIsOneOf(ext, kPageExtensions)    ? FileKind::Page
+                   : extensionIsOneOf(ext, kImageExtensions) ? FileKind::Image
+                                                             : FileKind::Other;
+        });
+        if (kind == FileKind::Page) {
             file(stats_.pages, url);
             ++stats_.counters.pages;
-        } else if (extensionIsOneOf(ext, kImageExtensions)) {
+        } else if (kind == FileKind::Image) {
             file(stats_.images, url);
             ++stats_.counters.images;
         } else {
             file(stats_.otherFiles, url);
             ++stats_.counters.otherFiles;
         }
-        const std::size_t slash = url.rfind('/');
+        const std::size_t slash = ingest::lastOf(url, '/');
         if (slash != std::string_view::npos) file(stats_.directories, url.substr(0, slash + 1));
         return url;
     }

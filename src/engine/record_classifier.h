@@ -11,6 +11,7 @@
 #include "engine/filter_set.h"
 #include "engine/referrers.h"
 #include "engine/statistics.h"
+#include "engine/text_cache.h"
 #include "engine/user_agents.h"
 #include "ingest/log_record.h"
 #include "platform/progress.h"
@@ -72,6 +73,10 @@ class RecordClassifier {
     ClassifierOptions options_;
     const FilterSet* filters_ = nullptr;
     AgentClassifier agents_;
+    // A site has few extensions; each is matched against the page and image ones once a run.
+    // Like the agents' cache it relies on the analysis lock when workers run in parallel.
+    enum class FileKind : std::uint8_t { Page, Image, Other };
+    TextCache<FileKind> extensionKinds_{4096};
     ReferrerAnalyser referrers_;
 };
 

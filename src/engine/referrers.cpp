@@ -57,7 +57,7 @@ bool contains(std::string_view text, std::string_view fragment) {
 }
 
 std::string_view cutAtLast(std::string_view s, char c) {
-    const std::size_t at = s.rfind(c);
+    const std::size_t at = ingest::lastOf(s, c);
     return at == std::string_view::npos ? s : s.substr(0, at);
 }
 

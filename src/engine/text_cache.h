@@ -20,13 +20,22 @@ class TextCache {
 
     template <typename Compute>
     Value get(std::string_view text, Compute&& compute) {
+        // The requests of one visit follow one another with the same text: comparing with the
+        // last one is cheaper than hashing a long user agent again.
+        if (last_ != nullptr && last_->first == text) return last_->second;
         const auto it = map_.find(text);
-        if (it != map_.end()) return it->second;
+        if (it != map_.end()) {
+            last_ = &*it;
+            return it->second;
+        }
         const Value v = compute(text);
-        if (map_.size() < limit_) map_.emplace(text, v);
+        if (map_.size() < limit_) last_ = &*map_.emplace(text, v).first;
         return v;
     }
-    void clear() { map_.clear(); }
+    void clear() {
+        map_.clear();
+        last_ = nullptr;
+    }
     std::size_t size() const { return map_.size(); }
 
   private:
@@ -39,6 +48,8 @@ class TextCache {
     };
     std::size_t limit_;
     std::unordered_map<std::string, Value, Hash, std::equal_to<>> map_;
+    // Elements of an unordered_map stay put when it rehashes, so the pointer stays valid.
+    const typename decltype(map_)::value_type* last_ = nullptr;
 };
 
 }  // namespace tw::engine

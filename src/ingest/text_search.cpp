@@ -1,6 +1,15 @@
 #include "ingest/text_search.h"
 
+#include <cstring>
+
 namespace tw::ingest {
+
+std::size_t lastOf(std::string_view s, char c) {
+    if (s.empty()) return std::string_view::npos;
+    const void* p = ::memrchr(s.data(), c, s.size());
+    return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data())
+             : std::string_view::npos;
+}
 namespace {
 constexpr const auto& kUpper = detail::kUpperMap;
 constexpr const auto& kLower = detail::kLowerMap;

@@ -39,6 +39,10 @@ inline void lowerAscii(std::string& s) {
 }
 bool equalsIgnoringCase(std::string_view a, std::string_view b);
 
+// Index of the last `c` in `s`, or npos: string_view::rfind walks byte by byte, and the analysis
+// asks this of every URL and referrer.
+std::size_t lastOf(std::string_view s, char c);
+
 class Pattern {
   public:
     enum class Case { Sensitive, Insensitive };

@@ -1,8 +1,11 @@
 // The per-record analysis: what one request adds to which table.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+
 #include <map>
 #include <memory>
+#include <random>
 #include <string>
 #include <thread>
 #include <vector>
@@ -233,6 +236,26 @@ TEST_F(ClassifierTest, TrackedFilesAndRejectedRecords) {
     EXPECT_EQ(stats.visitors.size(), 1u);
     EXPECT_TRUE(add({.host = "10.8.8.8"}));
     classifier.setFilters(nullptr);
+}
+
+// The address test reads IPv4 itself; it must take exactly what the system's parser takes.
+TEST(ClassifierAddress, DottedQuadsAsTheSystemReadsThem) {
+    std::mt19937 random(5);
+    const char alphabet[] = "0123456789.";
+    for (int n = 0; n < 200000; ++n) {
+        std::string s;
+        if (n % 5 == 0) {
+            for (int part = 0; part < 4; ++part)
+                s += (part ? "." : "") + std::to_string(random() % 300);
+        } else {
+            for (unsigned i = 0, len = 1 + random() % 16; i < len; ++i)
+                s += alphabet[random() % 11];
+        }
+        unsigned char out[4];
+        ASSERT_EQ(RecordClassifier::isAddress(s), ::inet_pton(AF_INET, s.c_str(), out) == 1) << s;
+    }
+    for (const char* name : {"1.2.3.4.example", "10.0.0.1a", "fe80::1%eth0x"})
+        EXPECT_EQ(RecordClassifier::isAddress(name), std::string_view(name) == "fe80::1%eth0x");
 }
 
 TEST_F(ClassifierTest, FoundKeysGiveTheirTextsBack) {
