@@ -1,0 +1,34 @@
+#pragma once
+// Reverse lookups of client addresses, and the dotted-quad reading that comes before one.
+//
+// A Resolver is shared by all analysis workers: up to 64 threads may be blocked inside
+// reverseLookup() at the same time, so implementations must be thread-safe and must not
+// serialise callers. reverseLookup() never throws; it returns the host name, or an empty string
+// when there is none (no record, a timeout, any resolver error).
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tw::platform {
+
+class Resolver {
+  public:
+    virtual ~Resolver() = default;
+    // Reverse lookup of an IPv4 address in network byte order (a.b.c.d -> bytes a,b,c,d).
+    virtual std::string reverseLookup(const std::array<std::uint8_t, 4>& address) = 0;
+};
+
+// The operating system's resolver (getnameinfo, so /etc/hosts and DNS as nsswitch says).
+class SystemResolver final : public Resolver {
+  public:
+    std::string reverseLookup(const std::array<std::uint8_t, 4>& address) override;
+};
+
+// Reads exactly the forms inet_pton(AF_INET) accepts: four decimal parts separated by single
+// dots, each 0-255, no leading zero in a part of more than one digit, nothing before, after or
+// between. Fills `out` and returns true on success; leaves `out` untouched and returns false
+// otherwise. Reads only the bytes of the view; it need not be NUL-terminated.
+bool parseDottedQuad(std::string_view text, std::array<std::uint8_t, 4>& out);
+
+}  // namespace tw::platform
