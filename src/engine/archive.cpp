@@ -50,11 +50,11 @@ bool ArchiveReader::u64(std::uint64_t& v) {
     return true;
 }
 
-bool ArchiveReader::text(std::string_view& s) {
+bool ArchiveReader::text(std::string_view& s, std::uint32_t maxLength) {
     std::int32_t n;
     if (!i32(n)) return false;
     // Negative lengths land here too, as huge unsigned ones.
-    if (static_cast<std::uint32_t>(n) > kMaxCountedText) {
+    if (static_cast<std::uint32_t>(n) > maxLength) {
         failed_ = true;
         return false;
     }

@@ -41,12 +41,13 @@ class ArchiveReader {
     bool u32(std::uint32_t& v);
     bool i32(std::int32_t& v);
     bool u64(std::uint64_t& v);
-    // A view into the buffer; a length above kMaxCountedText (or negative) fails.
-    bool text(std::string_view& s);
+    // A view into the buffer; a length above `maxLength` (or negative) fails.
+    bool text(std::string_view& s, std::uint32_t maxLength = kMaxCountedText);
 
     bool failed() const { return failed_; }
     bool atEnd() const { return pos_ >= bytes_.size(); }
     std::size_t position() const { return pos_; }
+    std::size_t remaining() const { return bytes_.size() - pos_; }
 
   private:
     bool take(std::size_t n, const char*& p);

@@ -6,6 +6,7 @@
 
 #include "ingest/log_time.h"
 #include "ingest/text_search.h"
+#include "platform/resolver.h"
 
 namespace tw::engine {
 namespace {
@@ -43,32 +44,6 @@ thread_local Scratch tScratch;
 
 }  // namespace
 
-namespace {
-// Four decimal parts of 0-255 without leading zeros: what inet_pton takes for IPv4, settled
-// here without a copy since every other host in a log is one.
-bool isDottedQuad(std::string_view s) {
-    int parts = 0;
-    std::size_t i = 0;
-    while (i < s.size()) {
-        const std::size_t start = i;
-        int value = 0;
-        while (i < s.size() && s[i] >= '0' && s[i] <= '9' && i - start < 4) {
-            value = value * 10 + (s[i] - '0');
-            ++i;
-        }
-        const std::size_t digits = i - start;
-        if (digits == 0 || digits > 3 || value > 255 || (digits > 1 && s[start] == '0'))
-            return false;
-        if (++parts > 4) return false;
-        if (i < s.size()) {
-            if (s[i] != '.' || i + 1 == s.size()) return false;
-            ++i;
-        }
-    }
-    return parts == 4;
-}
-}  // namespace
-
 bool RecordClassifier::isAddress(std::string_view host) {
     char buf[64];
     const std::size_t zone = host.find('%');
@@ -87,7 +62,10 @@ bool RecordClassifier::isAddress(std::string_view host) {
         }
     }
     if (hexLetter && !colon) return false;
-    if (!colon) return isDottedQuad(bare);
+    if (!colon) {
+        std::array<std::uint8_t, 4> quad;
+        return platform::parseDottedQuad(bare, quad);
+    }
     std::memcpy(buf, bare.data(), bare.size());
     buf[bare.size()] = '\0';
     unsigned char out[16];

@@ -92,6 +92,13 @@ class StatTable {
             for (Node* n = head; n != nullptr; n = n->next) f(n->item);
     }
 
+    // The items of the chain a hash leads to: a lookup that must not store anything.
+    template <typename F>
+    void forEachInChain(std::uint32_t h, F&& f) const {
+        for (const Node* n = buckets_[h % buckets_.size()]; n != nullptr; n = n->next)
+            if (n->hash == h) f(n->item);
+    }
+
     std::uint64_t size() const { return entries_; }
     std::size_t bucketCount() const { return buckets_.size(); }
     // The bucket count the run gave the table, and how often it doubled since.

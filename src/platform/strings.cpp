@@ -160,6 +160,7 @@ constexpr Entry kTable[] = {
      "Tallyweb could not find any valid log file entries in your log files. The log files may be "
      "in a format that Tallyweb does not support, or every entry was excluded by your filters."},
     {sid::NoLookupsYet, "No Reverse DNS lookups so far."},
+    {sid::LookingUp, "Looking up %s..."},
 };
 
 }  // namespace

@@ -22,6 +22,7 @@ inline constexpr int DownloadCancelled = 61398;
 inline constexpr int NoLogFiles = 61399;
 inline constexpr int NothingAccepted = 61401;
 inline constexpr int NoLookupsYet = 61403;
+inline constexpr int LookingUp = 61438;
 }  // namespace sid
 
 // Help topics opened from messages.
