@@ -114,12 +114,12 @@ bool RecordClassifier::classify(const LogRecord& rec) {
     if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
         !consistent(rec.agent) || !consistent(rec.user))
         return false;
-    std::unique_lock<std::mutex> lock(stats_.analysisLock(), std::defer_lock);
-    if (stats_.useLocks()) lock.lock();
-
+    Turn turn(*this, rec);
     std::string_view page;
     if (rec.caps.hasAccessData) {
-        if (!classifyAccess(rec, lock, page)) return false;
+        if (!classifyAccess(rec, turn, page)) return false;
+    } else if (!turn.begin()) {
+        return false;
     } else if (rec.caps.refererLogMode) {
         // A referer-only line names its page the way a directory request would.
         page = rec.url.view();
@@ -153,8 +153,26 @@ std::string_view RecordClassifier::withDefaultPage(std::string_view directory) {
     return page;
 }
 
-bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std::mutex>& lock,
-                                      std::string_view& page) {
+RecordClassifier::Turn::~Turn() {
+    if (lock_.owns_lock()) lock_.unlock();
+    if (c_.gate_ == nullptr || abandoned_) return;
+    // A record that ends before its updates (filtered, inconsistent) still takes its turn, or
+    // every record after it would wait for it.
+    if (!begun_ && !c_.gate_->waitTurn(rec_.sequence, c_.cancel_)) return;
+    c_.gate_->pass(rec_.sequence);
+}
+
+bool RecordClassifier::Turn::begin() {
+    if (c_.gate_ != nullptr && !c_.gate_->waitTurn(rec_.sequence, c_.cancel_)) {
+        abandoned_ = true;
+        return false;
+    }
+    begun_ = true;
+    if (c_.stats_.useLocks()) lock_ = std::unique_lock<std::mutex>(c_.stats_.analysisLock());
+    return true;
+}
+
+bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::string_view& page) {
     Scratch& s = tScratch;
     std::string_view url = rec.url.view();
     if (options_.removeDirectories) {
@@ -177,10 +195,11 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
     bool isName = !isAddress(host);
     std::string& unshortened = s.unshortened;
     if (!isName) {
-        if (lock.owns_lock()) lock.unlock();
-        std::string resolved = hooks_.resolve(host);
-        if (stats_.useLocks()) lock.lock();
-        if (cancel_ && cancel_->isSet()) return false;
+        std::string resolved = hooks_->resolve(host);
+        if (cancel_ && cancel_->isSet()) {
+            turn.abandon();
+            return false;
+        }
         if (!resolved.empty()) {
             host = std::move(resolved);
             isName = true;
@@ -192,6 +211,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, std::unique_lock<std
         shorten(host);
     }
     if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
+    if (!turn.begin()) return false;
 
     if (isName) {
         const std::size_t dot = ingest::lastOf(host, '.');

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "engine/filter_set.h"
+#include "engine/ordered_gate.h"
 #include "engine/referrers.h"
 #include "engine/statistics.h"
 #include "engine/text_cache.h"
@@ -41,7 +42,12 @@ struct ClassifierOptions {
 class RecordClassifier {
   public:
     RecordClassifier(Statistics& stats, ClassifierHooks& hooks, platform::CancelFlag* cancel)
-        : stats_(stats), hooks_(hooks), cancel_(cancel), referrers_(stats) {}
+        : stats_(stats), hooks_(&hooks), cancel_(cancel), referrers_(stats) {}
+    void setHooks(ClassifierHooks& hooks) { hooks_ = &hooks; }
+    void setCancelFlag(platform::CancelFlag* cancel) { cancel_ = cancel; }
+    // With a gate, records update the tables in the order of their sequence numbers (each
+    // sequence number must be classified exactly once); without one, in the order they come.
+    void setOrder(OrderedGate* gate) { gate_ = gate; }
     // Starts a run: takes the options and forgets what earlier runs' agents and referring
     // hosts were.
     void setOptions(ClassifierOptions o);
@@ -56,9 +62,24 @@ class RecordClassifier {
     static bool isAddress(std::string_view host);
 
   private:
+    // The part of a record's analysis that updates tables: it waits for the record's turn and
+    // holds the analysis lock (when locks are on). Everything before it only reads shared data,
+    // so workers do it, lookups included, at the same time.
+    class Turn {
+      public:
+        Turn(RecordClassifier& c, const ingest::LogRecord& rec) : c_(c), rec_(rec) {}
+        ~Turn();
+        bool begin();                          // false when the run was cancelled while waiting
+        void abandon() { abandoned_ = true; }  // cancelled: the records after it give up too
+
+      private:
+        RecordClassifier& c_;
+        const ingest::LogRecord& rec_;
+        std::unique_lock<std::mutex> lock_;
+        bool begun_ = false, abandoned_ = false;
+    };
     // `page` is left on the requested page as the pages table counted it (a 404's URL).
-    bool classifyAccess(const ingest::LogRecord& rec, std::unique_lock<std::mutex>& lock,
-                        std::string_view& page);
+    bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page);
     std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
     // `directory` with a "/" and the default page appended, in per-thread scratch.
     std::string_view withDefaultPage(std::string_view directory);
@@ -68,7 +89,8 @@ class RecordClassifier {
     void shorten(std::string& name) const;
 
     Statistics& stats_;
-    ClassifierHooks& hooks_;
+    ClassifierHooks* hooks_;
+    OrderedGate* gate_ = nullptr;
     platform::CancelFlag* cancel_;
     ClassifierOptions options_;
     const FilterSet* filters_ = nullptr;

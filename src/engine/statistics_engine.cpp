@@ -5,6 +5,12 @@ namespace tw::engine {
 StatisticsEngine::StatisticsEngine(std::size_t arenaBlockBytes)
     : stats_(arenaBlockBytes), classifier_(stats_, hooks_, nullptr) {}
 
+void StatisticsEngine::useReverseDns(HostNameCache& cache, platform::Resolver& resolver,
+                                     platform::Progress* progress) {
+    dns_ = std::make_unique<ReverseDns>(cache, resolver, progress);
+    progress_ = progress;
+}
+
 void StatisticsEngine::clear() {
     results_ = {};
     stats_.release();
@@ -33,6 +39,19 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     filters_.compile(s.globalFilters, context.definition.filters, s.AndIncludeFilters != 0,
                      s.AndExcludeFilters != 0, context.definition.ApacheTwoFileFormat != 0);
     classifier_.setFilters(&filters_);
+
+    // Reverse lookups run the records on many workers: they look up at the same time and then
+    // update the tables in line order, so the statistics equal a single-threaded run's.
+    const bool dns = context.definition.EnableDNS != 0;
+    gate_.reset();
+    classifier_.setOrder(dns ? &gate_ : nullptr);
+    classifier_.setCancelFlag(progress_ ? &progress_->cancelFlag() : nullptr);
+    if (dns && dns_) {
+        dns_->start(context.startTime, s.LookupTooOld, s.BadLookupTooOld);
+        classifier_.setHooks(*dns_);
+    } else {
+        classifier_.setHooks(hooks_);
+    }
     truncate_ = s.TruncateReports;
     removeFirstDot_ = o.removeFirstDot;
     runStart_ = context.startTime;

@@ -4,8 +4,10 @@
 #include <atomic>
 #include <memory>
 
+#include "engine/ordered_gate.h"
 #include "engine/record_classifier.h"
 #include "engine/results.h"
+#include "engine/reverse_dns.h"
 #include "engine/statistics.h"
 #include "ingest/run_services.h"
 
@@ -24,6 +26,12 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
     bool referrerSeen() const override { return stats_.counters.referrersSeen; }
     bool exhausted() const override { return stats_.arena.outOfMemory(); }
 
+    // Reverse lookups for reports that enable them: the cache (kept by the document from run to
+    // run), the resolver, and the progress that shows the lookups and carries the cancel flag.
+    // All must outlive the engine's runs. Without this, addresses stay as logged.
+    void useReverseDns(HostNameCache& cache, platform::Resolver& resolver,
+                       platform::Progress* progress);
+
     const Statistics& statistics() const { return stats_; }
     const Results& results() const { return results_; }
     std::int64_t runStart() const { return runStart_; }
@@ -31,6 +39,9 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
   private:
     Statistics stats_;
     ClassifierHooks hooks_;
+    std::unique_ptr<ReverseDns> dns_;
+    platform::Progress* progress_ = nullptr;
+    OrderedGate gate_;
     FilterSet filters_;
     RecordClassifier classifier_;
     Results results_;

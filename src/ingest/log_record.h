@@ -66,6 +66,9 @@ struct LogRecord {
     std::uint64_t bytes = 0;
     std::int32_t status = 0;
     Capabilities caps;
+    // The record's place among the records of its run, in line order: workers in parallel mode
+    // apply their records in this order.
+    std::uint64_t sequence = 0;
 };
 
 // The fixed slot array of a run. Heap-allocated once per pipeline (it is ~3.8 MB).

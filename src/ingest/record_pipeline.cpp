@@ -144,7 +144,7 @@ int RecordPipeline::acquireSlot() {
 }
 
 void RecordPipeline::dispatch(int slot) {
-    ++stats_.records;
+    slots_[slot].sequence = stats_.records++;
     if (!parallel_) {
         analyser_->analyse(slots_[0]);
         return;

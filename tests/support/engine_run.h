@@ -28,6 +28,9 @@ struct RunOptions {
     std::string domain{};
     config::FilterList globalFilters{};  // stored in the settings, as the options sheet does
     config::FilterList reportFilters{};
+    // With both, a parallel run looks addresses up through them.
+    platform::Resolver* resolver = nullptr;
+    HostNameCache* cache = nullptr;
 };
 
 // One unattended run over `path`.
@@ -43,6 +46,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     ingest::MeasureOnly measure;
     ingest::NoSpider spider;
     auto engine = std::make_shared<StatisticsEngine>(o.arenaBlockBytes);
+    if (o.resolver && o.cache) engine->useReverseDns(*o.cache, *o.resolver, &progress);
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
