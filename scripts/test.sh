@@ -27,3 +27,6 @@ echo "== ThreadSanitizer (pipeline and run)"
 build build-tsan -DTALLYWEB_TSAN=ON -DTALLYWEB_BENCH=OFF
 TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1 \
     ctest --test-dir build-tsan --output-on-failure -L pipeline -j "$jobs"
+
+echo "== fuzzing the file readers (bounded)"
+tests/fuzz/run.sh 30
