@@ -1,7 +1,10 @@
 #include "app/qt_settings.h"
 
 #include <QByteArray>
+#include <QCoreApplication>
+#include <QDir>
 #include <QSettings>
+#include <QStandardPaths>
 #include <QString>
 #include <QVariant>
 
@@ -61,6 +64,16 @@ void QtSettingsProfile::setString(std::string_view section, std::string_view nam
     else
         settings_->setValue(keyOf(section, name),
                             QByteArray(value.data(), static_cast<qsizetype>(value.size())));
+}
+
+std::string QtSettingsProfile::dataFolder() const {
+    // The standard paths are named after the application; set the names even when no
+    // application object exists (the command line has none).
+    QCoreApplication::setOrganizationName(QStringLiteral("Corvane Software"));
+    QCoreApplication::setApplicationName(QStringLiteral("Tallyweb"));
+    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    if (folder.isEmpty() || !QDir().mkpath(folder)) return {};
+    return folder.toStdString();
 }
 
 bool QtSettingsProfile::flush() {

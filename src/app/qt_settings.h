@@ -29,6 +29,9 @@ class QtSettingsProfile final : public platform::SettingsProfile {
     void setInt(std::string_view section, std::string_view name, int value) override;
     void setString(std::string_view section, std::string_view name,
                    std::string_view value) override;
+    // The user's application data folder (on Linux ~/.local/share/Corvane Software/Tallyweb),
+    // created when missing; empty when it cannot be.
+    std::string dataFolder() const override;
     // Writes pending changes out; false when the store could not be written.
     bool flush();
 

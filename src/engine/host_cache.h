@@ -38,6 +38,7 @@ struct HostCacheKind {
 
 class HostNameCache {
   public:
+    static constexpr const char* kFileName = "reversedns.dat";
     static constexpr std::uint32_t kBuckets = 10000;
     static constexpr std::int32_t kFileVersion = 1;
     // Names are stored as long as a log field can be; the file reader takes them back at that

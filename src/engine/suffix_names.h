@@ -16,6 +16,7 @@ namespace tw::engine {
 
 class SuffixNames {
   public:
+    static constexpr const char* kFileName = "suffixdata.dat";
     // A real table is a few kilobytes; anything far bigger is not one, and is not read.
     static constexpr std::size_t kMaxFileBytes = std::size_t{16} << 20;
 

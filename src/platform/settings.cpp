@@ -26,6 +26,16 @@ void MemorySettings::setString(std::string_view section, std::string_view name,
     strings_[{std::string(section), std::string(name)}] = std::string(value);
 }
 
+std::string MemorySettings::dataFolder() const {
+    std::lock_guard lock(mutex_);
+    return dataFolder_;
+}
+
+void MemorySettings::setDataFolder(std::string folder) {
+    std::lock_guard lock(mutex_);
+    dataFolder_ = std::move(folder);
+}
+
 bool MemorySettings::has(std::string_view section, std::string_view name) const {
     std::lock_guard lock(mutex_);
     Key key{std::string(section), std::string(name)};

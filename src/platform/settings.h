@@ -21,6 +21,9 @@ class SettingsProfile {
     virtual void setInt(std::string_view section, std::string_view name, int value) = 0;
     virtual void setString(std::string_view section, std::string_view name,
                            std::string_view value) = 0;
+    // The folder of the program's data files (the host-name cache, the suffix names), or empty
+    // when this store has none: the files are then neither read nor written.
+    virtual std::string dataFolder() const { return {}; }
 };
 
 // Settings held in memory only: the headless program's defaults, and tests.
@@ -33,12 +36,15 @@ class MemorySettings final : public SettingsProfile {
     void setString(std::string_view section, std::string_view name,
                    std::string_view value) override;
     bool has(std::string_view section, std::string_view name) const;
+    std::string dataFolder() const override;
+    void setDataFolder(std::string folder);
 
   private:
     using Key = std::pair<std::string, std::string>;
     mutable std::mutex mutex_;
     std::map<Key, int> ints_;
     std::map<Key, std::string> strings_;
+    std::string dataFolder_;
 };
 
 }  // namespace tw::platform

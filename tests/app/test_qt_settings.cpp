@@ -60,5 +60,20 @@ TEST(QtSettings, ValuesAndFiltersRoundTripThroughAFile) {
     EXPECT_EQ(back.getInt("Report 0/Filter 2", "nFilter2", 0), 299);
 }
 
+TEST(QtSettings, DataFolderIsTheUsersApplicationDataFolder) {
+    TempIni home;
+    const char* old = std::getenv("XDG_DATA_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_DATA_HOME", home.dir.c_str(), 1);
+    const std::string folder = QtSettingsProfile(home.file()).dataFolder();
+    if (old) {
+        setenv("XDG_DATA_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_DATA_HOME");
+    }
+    EXPECT_EQ(folder, (home.dir / "Corvane Software" / "Tallyweb").string());
+    EXPECT_TRUE(std::filesystem::is_directory(folder)) << "created when missing";
+}
+
 }  // namespace
 }  // namespace tw::app
