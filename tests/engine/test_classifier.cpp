@@ -201,6 +201,28 @@ TEST_F(ClassifierTest, TimesDaysAndBuckets) {
     EXPECT_EQ(stats.counters.latest, t + 3600);
 }
 
+TEST_F(ClassifierTest, ADashIsNoReferrerAndAgentsNeedTwoCharacters) {
+    start({.domain = "example.com"});
+    rec->caps = {true, true, true, false};
+    const auto send = [&](const char* referrer, const char* agent) {
+        add({});
+        rec->referrer.assign(referrer);
+        rec->agent.assign(agent);
+        rec->caps = {true, true, true, false};
+        classifier.classify(*rec);
+    };
+    send("-", "x");
+    EXPECT_FALSE(stats.counters.referrersSeen);
+    EXPECT_FALSE(stats.counters.agentsSeen) << "a one-character agent is not classified";
+    EXPECT_EQ(stats.referrerUrls.size() + stats.referrerToPage.size(), 0u);
+    send("http://other.org/links.html", "Lynx/2.8");
+    EXPECT_TRUE(stats.counters.referrersSeen);
+    EXPECT_TRUE(stats.counters.agentsSeen);
+    EXPECT_EQ(stats.referrerUrls.size(), 1u);
+    EXPECT_EQ(stats.referringSites.size(), 1u);
+    EXPECT_EQ(stats.browsers[9], 1u) << "Lynx";
+}
+
 TEST_F(ClassifierTest, TrackedFilesAndRejectedRecords) {
     start({.caseSensitive = false}, {"/Docs/*.pdf", "/index.html"});
     add({.url = "/docs/a.PDF"});
