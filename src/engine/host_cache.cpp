@@ -8,10 +8,12 @@
 #include <fstream>
 #include <iterator>
 
+#include "ingest/text_search.h"
+
 namespace tw::engine {
 
 std::string_view HostNameCache::keyOf(std::string_view address) {
-    const std::size_t dot = address.rfind('.');
+    const std::size_t dot = ingest::lastOf(address, '.');
     return dot == std::string_view::npos ? address : address.substr(0, dot);
 }
 

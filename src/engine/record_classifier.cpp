@@ -38,7 +38,7 @@ bool extensionIsOneOf(std::string_view ext, const Pattern (&list)[N]) {
 
 // Per-thread scratch texts: grown once, then reused, so a record allocates nothing here.
 struct Scratch {
-    std::string url, host, unshortened, page, key;
+    std::string url, host, unshortened, page;
 };
 thread_local Scratch tScratch;
 
@@ -75,12 +75,6 @@ bool RecordClassifier::isAddress(std::string_view host) {
 Text RecordClassifier::store(std::string_view s) {
     return stats_.arena.copy(s);
 }
-
-namespace {
-Text borrowed(std::string_view s) {
-    return {s.data(), static_cast<std::uint32_t>(s.size())};
-}
-}  // namespace
 
 // The probe borrows `text`; only a new key copies it into the arena.
 template <typename Table, typename Item>
@@ -215,12 +209,11 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
 
     if (isName) {
         const std::size_t dot = ingest::lastOf(host, '.');
-        if (dot != std::string::npos) {
-            s.key.assign(host, dot);
-            ingest::lowerAscii(s.key);
-            merge(stats_.domainSuffixes, TextHitsKind::Item{borrowed(s.key), 1},
+        // A name was lowercased above, so its suffix is already in the form the table keeps.
+        if (dot != std::string::npos)
+            merge(stats_.domainSuffixes,
+                  TextHitsKind::Item{borrowed(std::string_view(host).substr(dot)), 1},
                   &TextHitsKind::Item::text);
-        }
         stats_.counters.hostNamesSeen = true;
     }
     // Every host, name or address, as it was before losing its first label: the general totals

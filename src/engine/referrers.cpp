@@ -61,10 +61,6 @@ std::string_view cutAtLast(std::string_view s, char c) {
     return at == std::string_view::npos ? s : s.substr(0, at);
 }
 
-Text borrowed(std::string_view s) {
-    return {s.data(), static_cast<std::uint32_t>(s.size())};
-}
-
 const Pattern kReferredPageMarks[] = {{"htm", Pattern::Case::Insensitive},
                                       {"cfm", Pattern::Case::Insensitive},
                                       {"asp", Pattern::Case::Insensitive}};

@@ -23,6 +23,12 @@ struct Text {
     std::string_view view() const { return {data, length}; }
 };
 
+// A text that points at someone else's bytes (a record field, a scratch buffer): the probe of a
+// table lookup, which only a new key turns into an arena copy.
+inline Text borrowed(std::string_view s) {
+    return {s.data(), static_cast<std::uint32_t>(s.size())};
+}
+
 class StringArena {
   public:
     static constexpr std::size_t kBlockBytes = 100741824;
