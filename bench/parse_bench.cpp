@@ -89,6 +89,7 @@ Run runFull(const std::string& path, std::uint64_t size, bool parallel, const Fu
     SilentProgress progress;
     tw::ingest::RecordPipeline pipeline(engine, files, progress);
     tw::config::ReportDefinition def;
+    def.DefaultPage = "index.html";
     def.EnableDNS = parallel ? 1 : 0;
     def.Domain = fo.domain;
     if (fo.tree) def.Root = "/";

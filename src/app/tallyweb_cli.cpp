@@ -56,6 +56,7 @@ int main(int argc, char** argv) {
     def.Name = "Command line";
     def.Local = 1;
     def.File = 1;
+    def.DefaultPage = "index.html";
     for (const std::string& l : logs) def.Path += (def.Path.empty() ? "" : ";") + l;
 
     tw::platform::MemorySettings settings;

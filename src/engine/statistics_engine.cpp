@@ -25,6 +25,7 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     o.caseSensitive = s.CaseSensitive != 0;
     o.removeFirstDot = s.RemoveFirstDot != 0;
     o.lastItems = s.LastItems;
+    o.trackedFiles = context.definition.trackFiles;
     stats_.initialise(o);
     ClassifierOptions co;
     co.caseSensitive = o.caseSensitive;

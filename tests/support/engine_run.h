@@ -51,6 +51,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
     for (int i = 0; i < o.copies; ++i) def.Path += (i ? ";" : "") + path;
+    def.DefaultPage = "index.html";
     def.EnableDNS = o.parallel ? 1 : 0;
     def.Domain = o.domain;
     def.filters = o.reportFilters;
