@@ -38,6 +38,12 @@ Answer ConsolePrompter::askOkCancel(std::string_view text, platform::Icon) {
     return Answer::Ok;
 }
 
+Answer ConsolePrompter::askYesNoCancel(std::string_view text, platform::Icon) {
+    print("", text);
+    print("", "(answered Yes)");
+    return Answer::Yes;
+}
+
 platform::NoticeResult ConsolePrompter::notice(std::string_view text, bool, int) {
     print("", text);
     return {Answer::Ok, false};

@@ -21,6 +21,7 @@ class ConsolePrompter final : public platform::Prompter {
                             platform::Icon icon) override;
     platform::Answer askYesNo(std::string_view text, platform::Icon icon) override;
     platform::Answer askOkCancel(std::string_view text, platform::Icon icon) override;
+    platform::Answer askYesNoCancel(std::string_view text, platform::Icon icon) override;
     platform::NoticeResult notice(std::string_view text, bool okCancel, int helpContext) override;
     void openHelp(int) override {}
 

@@ -22,9 +22,9 @@ struct ExportSettings {
 };
 
 struct ReportDefinition {
-    int Local = 1;     // 0 FTP download, 1 local files, 2 HTTP download
-    int File = 0;      // 0 every file of a directory, 1 one file, 2 wildcard
-    std::string Path;  // entries separated by ";"
+    int Local = 1;                        // 0 FTP download, 1 local files, 2 HTTP download
+    int File = 0;                         // 0 every file of a directory, 1 one file, 2 wildcard
+    std::string Path;                     // entries separated by ";"
     std::vector<std::string> trackFiles;  // site paths or patterns, see trackedFileEntry()
     std::string Domain;
     std::string DefaultPage;

@@ -25,6 +25,7 @@ class Prompter {
     virtual void messageWithCaption(std::string_view text, std::string_view caption, Icon icon) = 0;
     virtual Answer askYesNo(std::string_view text, Icon icon) = 0;
     virtual Answer askOkCancel(std::string_view text, Icon icon) = 0;
+    virtual Answer askYesNoCancel(std::string_view text, Icon icon) = 0;
     // A notice with a "Do not remind me again" box; okCancel adds a Cancel button.
     virtual NoticeResult notice(std::string_view text, bool okCancel, int helpContext = 0) = 0;
     virtual void openHelp(int helpContext) = 0;

@@ -161,6 +161,49 @@ constexpr Entry kTable[] = {
      "in a format that Tallyweb does not support, or every entry was excluded by your filters."},
     {sid::NoLookupsYet, "No Reverse DNS lookups so far."},
     {sid::LookingUp, "Looking up %s..."},
+    {sid::NeedLogLocation, "You must specify the location of the log file."},
+    {sid::NeedUsername, "You must specify a username."},
+    {sid::InvalidLogUrl, "The URL you typed was invalid. Make sure that it begins with 'http://'."},
+    {sid::NeedLogFile, "You must specify a log file to analyze."},
+    {sid::NeedLogDirectory,
+     "Please specify the directory that contains the log files you wish to analyze."},
+    {sid::NeedWildcard,
+     "Please specifiy a wildcard that will identify a set of log files. For help on creating a "
+     "wildcard, click 'Wildcard Help'."},
+    {sid::NeedDomain,
+     "You must specify your local domain name.\n\nFor a site at its own host, type the domain "
+     "alone, for example: www.example.com\nFor a site in a user directory of a provider's host, "
+     "type the host and the directory, for example: members.example.net/~jsmith"},
+    {sid::NeedDefaultPage,
+     "You must specify the default page on your web server. It is most likely 'index.html'."},
+    {sid::NeedReportName, "Please specify a name for the current Tallyweb report."},
+    {sid::NeedFtpSite,
+     "Please enter the name of the FTP site that contains your web server log files. Tallyweb "
+     "will connect to this server and download your log files."},
+    {sid::NeedFtpUsername,
+     "Please enter the username you will use to log into the FTP site. If your FTP site allows "
+     "anonymous logins, type 'anonymous' for your username and leave the password field blank."},
+    {sid::NeedPassword, "Please enter the password that corresponds to your username."},
+    {sid::ZeroTreeDepth,
+     "You cannot specify a tree depth of zero (no pages will be parsed). If you do not want a "
+     "tree view of your web site, leave the selected web site location field blank."},
+    {sid::RootMissing, "The root page you specified does not exist."},
+    {sid::InvalidRootUrl,
+     "The URL you typed was invalid. Make sure that it begins with 'http://'."},
+    {sid::NeedTrackedEntry, "You must specify a file or directory to track."},
+    {sid::AutoReportNotFound,
+     "The specified AUTOREPORT was not found. Make sure you type the report name exactly as it "
+     "appears in the Report List dialog. The AUTOREPORT format is as follows:\n\t Tallyweb.exe "
+     "/AUTOREPORT \"Report Name\".\n\nTallyweb will now operate normally."},
+    {sid::NoReportSelected,
+     "You must select a report before pressing the 'Generate Reports' button."},
+    {sid::SaveReportListQuestion,
+     "Even though you have pressed Cancel and no reports will be generated, would you like to "
+     "save any changes you have made to the report list?"},
+    {sid::OleInitFailed, "The OLE libraries could not be initialized; Tallyweb will now abort."},
+    {sid::RootNotAPage,
+     "The URL that you type must point directly to a page.\n\nAccepted: "
+     "http://www.example.com/index.html\nRefused: http://www.example.com/"},
 };
 
 }  // namespace

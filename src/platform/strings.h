@@ -23,6 +23,28 @@ inline constexpr int NoLogFiles = 61399;
 inline constexpr int NothingAccepted = 61401;
 inline constexpr int NoLookupsYet = 61403;
 inline constexpr int LookingUp = 61438;
+// Report list and report wizard.
+inline constexpr int NeedLogLocation = 32793;
+inline constexpr int NeedUsername = 32794;
+inline constexpr int InvalidLogUrl = 32801;
+inline constexpr int NeedLogFile = 32804;
+inline constexpr int NeedLogDirectory = 32805;
+inline constexpr int NeedWildcard = 32806;
+inline constexpr int NeedDomain = 32807;
+inline constexpr int NeedDefaultPage = 32808;
+inline constexpr int NeedReportName = 32809;
+inline constexpr int NeedFtpSite = 32810;
+inline constexpr int NeedFtpUsername = 32811;
+inline constexpr int NeedPassword = 32812;
+inline constexpr int ZeroTreeDepth = 32814;
+inline constexpr int RootMissing = 32815;
+inline constexpr int InvalidRootUrl = 32816;
+inline constexpr int NeedTrackedEntry = 32817;
+inline constexpr int AutoReportNotFound = 32874;
+inline constexpr int NoReportSelected = 61206;
+inline constexpr int SaveReportListQuestion = 61207;
+inline constexpr int OleInitFailed = 61222;
+inline constexpr int RootNotAPage = 61439;
 }  // namespace sid
 
 // Help topics opened from messages.
@@ -55,6 +77,11 @@ inline constexpr std::string_view LastPercentNote = "\r\n(the last 1-2% may take
 inline constexpr std::string_view DoNotRemind = "&Do not remind me again";
 inline constexpr std::string_view OutOfMemory = "Out of Memory";
 inline constexpr std::string_view OutOfMemoryCaption = "Out of memory";
+inline constexpr std::string_view NoExportLocation =
+    "You did not specify an export location. You should either click the 'Export Options' button "
+    "and select a location to export to, or uncheck 'Automatically Export Report'";
+inline constexpr std::string_view DefaultReportName = "(Default Name)";
+inline constexpr std::string_view NoCurrentReport = "No current report";
 }  // namespace txt
 
 // Every number of the table, for checks that each appears once.

@@ -112,6 +112,15 @@ platform::Answer FakePrompter::askYesNo(std::string_view text, platform::Icon ic
     return a;
 }
 
+platform::Answer FakePrompter::askYesNoCancel(std::string_view text, platform::Icon icon) {
+    std::lock_guard lock(mutex_);
+    events_.push_back({Kind::YesNoCancel, std::string(text), icon, 0, {}});
+    if (answers_.empty()) return platform::Answer::Yes;
+    const platform::Answer a = answers_.front();
+    answers_.pop_front();
+    return a;
+}
+
 platform::Answer FakePrompter::askOkCancel(std::string_view text, platform::Icon icon) {
     std::lock_guard lock(mutex_);
     events_.push_back({Kind::OkCancel, std::string(text), icon, 0, {}});

@@ -73,7 +73,7 @@ class FakeProgressDialog final : public platform::ProgressDialog {
 // Records every prompt; answers from scripted queues, else Yes / Ok / not ticked.
 class FakePrompter final : public platform::Prompter {
   public:
-    enum class Kind { Message, YesNo, OkCancel, Notice, Help };
+    enum class Kind { Message, YesNo, OkCancel, YesNoCancel, Notice, Help };
     struct Event {
         Kind kind;
         std::string text;
@@ -86,6 +86,7 @@ class FakePrompter final : public platform::Prompter {
                             platform::Icon icon) override;
     platform::Answer askYesNo(std::string_view text, platform::Icon icon) override;
     platform::Answer askOkCancel(std::string_view text, platform::Icon icon) override;
+    platform::Answer askYesNoCancel(std::string_view text, platform::Icon icon) override;
     platform::NoticeResult notice(std::string_view text, bool okCancel, int helpContext) override;
     void openHelp(int helpContext) override;
 
