@@ -19,6 +19,7 @@ struct RunOutcome {
     std::uint64_t accepted = 0;
     ingest::RunSummary summary;
     std::shared_ptr<StatisticsEngine> engine;
+    config::ReportDefinition definition;  // the one the run was generated from
 };
 
 struct RunOptions {
@@ -28,6 +29,8 @@ struct RunOptions {
     std::string domain{};
     config::FilterList globalFilters{};  // stored in the settings, as the options sheet does
     config::FilterList reportFilters{};
+    std::vector<std::string> trackFiles{};
+    std::string root{};  // the hyperlink tree's root page
     // With both, a parallel run looks addresses up through them.
     platform::Resolver* resolver = nullptr;
     HostNameCache* cache = nullptr;
@@ -55,12 +58,15 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     def.EnableDNS = o.parallel ? 1 : 0;
     def.Domain = o.domain;
     def.filters = o.reportFilters;
+    def.trackFiles = o.trackFiles;
+    def.Root = o.root;
     RunOutcome out;
     out.produced = run.generate(def, ingest::RunMode::Unattended);
     out.events = prompter.events();
     out.accepted = engine->acceptedCount();
     out.summary = run.summary();
     out.engine = engine;
+    out.definition = def;
     return out;
 }
 
