@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QCoreApplication>
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QString>
@@ -24,17 +26,36 @@ bool isUtf8(std::string_view s) {
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// The store holds passwords in plain text: only its owner may read it. The file is created
+// that way before the first write, so it is never readable by others even for a moment, and
+// the mode is set again after each write in case an older file was more open.
+void restrictToOwner(const QString& file) {
+    if (file.isEmpty()) return;
+    if (!QFileInfo::exists(file)) {
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        QFile f(file);
+        if (f.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly)) f.close();
+    }
+    if (QFileInfo::exists(file)) QFile::setPermissions(file, kOwnerOnly);
+}
+
 }  // namespace
 
 QtSettingsProfile::QtSettingsProfile()
     : settings_(std::make_unique<QSettings>(QStringLiteral("Corvane Software"),
-                                            QStringLiteral("Tallyweb"))) {}
+                                            QStringLiteral("Tallyweb"))) {
+    restrictToOwner(settings_->fileName());
+}
 
 QtSettingsProfile::QtSettingsProfile(const std::string& iniFile)
     : settings_(
-          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
+          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {
+    restrictToOwner(settings_->fileName());
+}
 
-QtSettingsProfile::~QtSettingsProfile() = default;
+QtSettingsProfile::~QtSettingsProfile() { flush(); }
 
 int QtSettingsProfile::getInt(std::string_view section, std::string_view name, int fallback) const {
     const QVariant v = settings_->value(keyOf(section, name));
@@ -78,6 +99,7 @@ std::string QtSettingsProfile::dataFolder() const {
 
 bool QtSettingsProfile::flush() {
     settings_->sync();
+    restrictToOwner(settings_->fileName());
     return settings_->status() == QSettings::NoError;
 }
 

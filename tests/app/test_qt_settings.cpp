@@ -77,3 +77,54 @@ TEST(QtSettings, DataFolderIsTheUsersApplicationDataFolder) {
 
 }  // namespace
 }  // namespace tw::app
+
+namespace tw::app {
+namespace {
+
+std::filesystem::perms modeOf(const std::filesystem::path& p) {
+    return std::filesystem::status(p).permissions() & std::filesystem::perms::all;
+}
+
+TEST(QtSettings, TheStoreIsReadableByItsOwnerOnly) {
+    using std::filesystem::perms;
+    const perms ownerOnly = perms::owner_read | perms::owner_write;
+    TempIni ini;
+    {
+        QtSettingsProfile p(ini.file());
+        EXPECT_EQ(modeOf(ini.file()), ownerOnly) << "created open before the first write";
+        p.setString("Report 0", "Password", "secret");
+    }
+    EXPECT_EQ(modeOf(ini.file()), ownerOnly);
+
+    // A store left readable by an older version is closed up at the next write.
+    std::filesystem::permissions(ini.file(), perms::owner_read | perms::owner_write |
+                                                 perms::group_read | perms::others_read);
+    {
+        QtSettingsProfile p(ini.file());
+        p.setInt("", "TruncateReports", 5);
+        EXPECT_TRUE(p.flush());
+    }
+    EXPECT_EQ(modeOf(ini.file()), ownerOnly);
+    EXPECT_EQ(QtSettingsProfile(ini.file()).getString("Report 0", "Password", ""), "secret");
+
+    // The user's own store, found through the configuration folder.
+    TempIni home;
+    const char* old = std::getenv("XDG_CONFIG_HOME");
+    const std::string saved = old ? old : "";
+    setenv("XDG_CONFIG_HOME", home.dir.c_str(), 1);
+    {
+        QtSettingsProfile p;
+        p.setInt("", "LastItems", 12);
+    }
+    if (old) {
+        setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+    } else {
+        unsetenv("XDG_CONFIG_HOME");
+    }
+    const auto file = home.dir / "Corvane Software" / "Tallyweb.conf";
+    ASSERT_TRUE(std::filesystem::exists(file));
+    EXPECT_EQ(modeOf(file), ownerOnly);
+}
+
+}  // namespace
+}  // namespace tw::app
