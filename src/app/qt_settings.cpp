@@ -29,7 +29,7 @@ bool isUtf8(std::string_view s) {
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
 
 // The store holds passwords in plain text: only its owner may read it. The file is created
-// that way before the first write, so it is never readable by others even for a moment, and
+// that way at the first write, so it is never readable by others even for a moment, and
 // the mode is set again after each write in case an older file was more open.
 void restrictToOwner(const QString& file) {
     if (file.isEmpty()) return;
@@ -45,17 +45,15 @@ void restrictToOwner(const QString& file) {
 
 QtSettingsProfile::QtSettingsProfile()
     : settings_(std::make_unique<QSettings>(QStringLiteral("Corvane Software"),
-                                            QStringLiteral("Tallyweb"))) {
-    restrictToOwner(settings_->fileName());
-}
+                                            QStringLiteral("Tallyweb"))) {}
 
 QtSettingsProfile::QtSettingsProfile(const std::string& iniFile)
     : settings_(
-          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {
-    restrictToOwner(settings_->fileName());
-}
+          std::make_unique<QSettings>(QString::fromStdString(iniFile), QSettings::IniFormat)) {}
 
-QtSettingsProfile::~QtSettingsProfile() { flush(); }
+QtSettingsProfile::~QtSettingsProfile() {
+    flush();
+}
 
 int QtSettingsProfile::getInt(std::string_view section, std::string_view name, int fallback) const {
     const QVariant v = settings_->value(keyOf(section, name));
@@ -73,12 +71,20 @@ std::string QtSettingsProfile::getString(std::string_view section, std::string_v
     return bytes.toStdString();
 }
 
+void QtSettingsProfile::beforeWrite() {
+    if (written_) return;
+    written_ = true;
+    restrictToOwner(settings_->fileName());
+}
+
 void QtSettingsProfile::setInt(std::string_view section, std::string_view name, int value) {
+    beforeWrite();
     settings_->setValue(keyOf(section, name), value);
 }
 
 void QtSettingsProfile::setString(std::string_view section, std::string_view name,
                                   std::string_view value) {
+    beforeWrite();
     if (isUtf8(value))
         settings_->setValue(keyOf(section, name),
                             QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size())));
@@ -99,7 +105,7 @@ std::string QtSettingsProfile::dataFolder() const {
 
 bool QtSettingsProfile::flush() {
     settings_->sync();
-    restrictToOwner(settings_->fileName());
+    if (written_) restrictToOwner(settings_->fileName());
     return settings_->status() == QSettings::NoError;
 }
 

@@ -36,7 +36,9 @@ class QtSettingsProfile final : public platform::SettingsProfile {
     bool flush();
 
   private:
+    void beforeWrite();
     std::unique_ptr<QSettings> settings_;
+    bool written_ = false;  // reading alone never creates the store
 };
 
 }  // namespace tw::app

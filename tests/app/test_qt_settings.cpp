@@ -91,8 +91,10 @@ TEST(QtSettings, TheStoreIsReadableByItsOwnerOnly) {
     TempIni ini;
     {
         QtSettingsProfile p(ini.file());
-        EXPECT_EQ(modeOf(ini.file()), ownerOnly) << "created open before the first write";
+        EXPECT_EQ(p.getInt("", "LastItems", 30), 30);
+        EXPECT_FALSE(std::filesystem::exists(ini.file())) << "reading alone creates nothing";
         p.setString("Report 0", "Password", "secret");
+        EXPECT_EQ(modeOf(ini.file()), ownerOnly) << "never open to others, even before a sync";
     }
     EXPECT_EQ(modeOf(ini.file()), ownerOnly);
 
