@@ -47,4 +47,26 @@ class MemorySettings final : public SettingsProfile {
     std::string dataFolder_;
 };
 
+// Another profile with some top-level values replaced for a while (one run's overrides from the
+// command line). Reads of an overridden value give the override; everything else, and every
+// write, goes to the underlying profile, which must outlive this one.
+class OverlaySettings final : public SettingsProfile {
+  public:
+    explicit OverlaySettings(SettingsProfile& base) : base_(base) {}
+    // Stored as text, and as a number too when the text is one, so both kinds of read see it.
+    void override(std::string_view name, std::string_view value);
+
+    int getInt(std::string_view section, std::string_view name, int fallback) const override;
+    std::string getString(std::string_view section, std::string_view name,
+                          std::string_view fallback) const override;
+    void setInt(std::string_view section, std::string_view name, int value) override;
+    void setString(std::string_view section, std::string_view name,
+                   std::string_view value) override;
+    std::string dataFolder() const override { return base_.dataFolder(); }
+
+  private:
+    SettingsProfile& base_;
+    MemorySettings overrides_;
+};
+
 }  // namespace tw::platform

@@ -88,5 +88,26 @@ TEST(MemorySettings, SectionsAndKindsAreKeptApart) {
     EXPECT_FALSE(s.has("Report 1", "ProxyServer"));
 }
 
+TEST(OverlaySettings, OverridesTopLevelReadsOnlyAndWritesThrough) {
+    MemorySettings base;
+    base.setInt("", "TruncateReports", 100);
+    base.setInt("Report 0", "TruncateReports", 7);
+    base.setDataFolder("/data");
+    OverlaySettings o(base);
+    o.override("TruncateReports", "1000");
+    o.override("TimeOffset", "-2");
+    o.override("ProxyServer", "proxy:8080");
+    EXPECT_EQ(o.getInt("", "TruncateReports", 0), 1000);
+    EXPECT_EQ(o.getInt("", "TimeOffset", 0), -2);
+    EXPECT_EQ(o.getString("", "ProxyServer", ""), "proxy:8080");
+    EXPECT_EQ(o.getInt("", "ProxyServer", 3), 3) << "a text is no number";
+    EXPECT_EQ(o.getInt("Report 0", "TruncateReports", 0), 7) << "sections are not overridden";
+    EXPECT_EQ(o.getInt("", "LastItems", 30), 30);
+    EXPECT_EQ(o.dataFolder(), "/data");
+    o.setInt("", "DoNotSpeedRemind", 1);
+    EXPECT_EQ(base.getInt("", "DoNotSpeedRemind", 0), 1);
+    EXPECT_EQ(base.getInt("", "TruncateReports", 0), 100) << "overrides never reach the store";
+}
+
 }  // namespace
 }  // namespace tw::platform
