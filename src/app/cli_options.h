@@ -1,0 +1,45 @@
+#pragma once
+// The headless program's command line. This interface is relied on by scripts: options are
+// only ever added.
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tw::app {
+
+enum class ExportFormat { Html, Csv, Docx };
+
+struct CliOptions {
+    bool help = false;
+    bool list = false;
+    std::optional<std::string> autoReport;  // a stored report's name
+
+    // A one-off report over the given logs.
+    std::vector<std::string> logs;
+    std::string domain;
+    std::string defaultPage = "index.html";
+    bool dns = false;
+    bool threeFile = false;
+    std::vector<std::string> tracks;
+    std::string root;
+    int depth = 3;
+
+    // NAME=VALUE overrides of program settings, for this run only, in the order given.
+    std::vector<std::pair<std::string, std::string>> settings;
+
+    std::optional<std::string> report;  // print this catalogue entry's table
+    std::optional<std::pair<ExportFormat, std::string>> exportTo;
+};
+
+struct CliParse {
+    CliOptions options;
+    std::string error;  // empty when the command line is usable
+};
+
+// `args` excludes the program's own name. "--name=value" and "--name value" both work.
+CliParse parseCliOptions(const std::vector<std::string>& args);
+
+extern const char* const kCliUsage;
+
+}  // namespace tw::app
