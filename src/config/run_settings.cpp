@@ -1,28 +1,78 @@
 #include "config/run_settings.h"
 
+#include <charconv>
+#include <system_error>
+
 #include "config/filter_store.h"
 
 namespace tw::config {
+namespace {
+
+struct IntSetting {
+    const char* name;
+    int RunSettings::*member;
+    bool onOptionsSheet;
+};
+
+// In the order in which the options sheet writes them back; the ones it does not show last.
+constexpr IntSetting kIntSettings[] = {
+    {"DoNotDisplayPound", &RunSettings::DoNotDisplayPound, true},
+    {"DoNotDisplayQuestion", &RunSettings::DoNotDisplayQuestion, true},
+    {"TimeOffset", &RunSettings::TimeOffset, true},
+    {"TruncateExport", &RunSettings::TruncateExport, true},
+    {"TruncateReports", &RunSettings::TruncateReports, true},
+    {"EuropeanFormat", &RunSettings::EuropeanFormat, true},
+    {"LastItems", &RunSettings::LastItems, true},
+    {"RemoveFirstDot", &RunSettings::RemoveFirstDot, true},
+    {"LookupTooOld", &RunSettings::LookupTooOld, true},
+    {"BadLookupTooOld", &RunSettings::BadLookupTooOld, true},
+    {"PassiveFTP", &RunSettings::PassiveFTP, true},
+    {"MultithreadMultiple", &RunSettings::MultithreadMultiple, true},
+    {"AndIncludeFilters", &RunSettings::AndIncludeFilters, true},
+    {"AndExcludeFilters", &RunSettings::AndExcludeFilters, true},
+    {"CaseSensitive", &RunSettings::CaseSensitive, true},
+    {"RemoveDirectories", &RunSettings::RemoveDirectories, false},
+};
+
+constexpr const char* kProxyServer = "ProxyServer";
+
+bool parseInt(std::string_view text, int& out) {
+    if (text.empty()) return false;
+    const char* end = text.data() + text.size();
+    int value = 0;
+    const auto [ptr, ec] = std::from_chars(text.data(), end, value);
+    if (ec != std::errc{} || ptr != end) return false;
+    out = value;
+    return true;
+}
+
+}  // namespace
 
 RunSettings RunSettings::read(const platform::SettingsProfile& p) {
     RunSettings s;
-    s.AndIncludeFilters = p.getInt("", "AndIncludeFilters", s.AndIncludeFilters);
-    s.AndExcludeFilters = p.getInt("", "AndExcludeFilters", s.AndExcludeFilters);
-    s.CaseSensitive = p.getInt("", "CaseSensitive", s.CaseSensitive);
-    s.LastItems = p.getInt("", "LastItems", s.LastItems);
-    s.DoNotDisplayPound = p.getInt("", "DoNotDisplayPound", s.DoNotDisplayPound);
-    s.DoNotDisplayQuestion = p.getInt("", "DoNotDisplayQuestion", s.DoNotDisplayQuestion);
-    s.RemoveFirstDot = p.getInt("", "RemoveFirstDot", s.RemoveFirstDot);
-    s.LookupTooOld = p.getInt("", "LookupTooOld", s.LookupTooOld);
-    s.BadLookupTooOld = p.getInt("", "BadLookupTooOld", s.BadLookupTooOld);
-    s.TimeOffset = p.getInt("", "TimeOffset", s.TimeOffset);
-    s.EuropeanFormat = p.getInt("", "EuropeanFormat", s.EuropeanFormat);
-    s.RemoveDirectories = p.getInt("", "RemoveDirectories", s.RemoveDirectories);
-    s.ProxyServer = p.getString("", "ProxyServer", s.ProxyServer);
-    s.PassiveFTP = p.getInt("", "PassiveFTP", s.PassiveFTP);
-    s.TruncateReports = p.getInt("", "TruncateReports", s.TruncateReports);
+    for (const IntSetting& setting : kIntSettings)
+        s.*setting.member = p.getInt("", setting.name, s.*setting.member);
+    s.ProxyServer = p.getString("", kProxyServer, s.ProxyServer);
     s.globalFilters = loadGlobalFilters(p);
     return s;
+}
+
+void RunSettings::writeOptions(platform::SettingsProfile& p) const {
+    for (const IntSetting& setting : kIntSettings)
+        if (setting.onOptionsSheet) p.setInt("", setting.name, this->*setting.member);
+    saveGlobalFilters(p, globalFilters);
+}
+
+bool RunSettings::applyOverride(std::string_view name, std::string_view value) {
+    if (name == kProxyServer) {
+        ProxyServer = std::string(value);
+        return true;
+    }
+    for (const IntSetting& setting : kIntSettings) {
+        if (name != setting.name) continue;
+        return parseInt(value, this->*setting.member);
+    }
+    return false;
 }
 
 }  // namespace tw::config

@@ -1,7 +1,9 @@
 #pragma once
-// The program settings a run reads at its start, with their defaults.
+// The program settings a run reads at its start, with their defaults, and their writing back
+// by the options sheet.
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "config/filter.h"
 #include "platform/settings.h"
@@ -24,9 +26,21 @@ struct RunSettings {
     std::string ProxyServer;
     int PassiveFTP = 0;
     int TruncateReports = 100;
-    FilterList globalFilters;  // applied before every report's own
+    int TruncateExport = 30;
+    int MultithreadMultiple = 1;  // kept for the options sheet; nothing else reads it
+    FilterList globalFilters;     // applied before every report's own
 
     static RunSettings read(const platform::SettingsProfile& profile);
+
+    // What OK on the options sheet stores: every setting it shows, then the global filters.
+    // "RemoveDirectories" and "ProxyServer" are not on the sheet and are left as they stand.
+    void writeOptions(platform::SettingsProfile& profile) const;
+
+    // Sets one setting from text, by its stored name (exact spelling). Numbers are whole
+    // decimal numbers with an optional "-" and nothing else around them; ProxyServer takes
+    // any text. False, with nothing changed, for a name that is not a setting (the global
+    // filter count included: filters are not set this way) or a value that is not a number.
+    bool applyOverride(std::string_view name, std::string_view value);
 };
 
 // One-time notices: each is the state of a "Do not remind me again" box.
@@ -36,6 +50,7 @@ inline constexpr const char* ApacheFilters = "DoNotRemindApacheFilters";
 inline constexpr const char* Speed = "DoNotSpeedRemind";
 inline constexpr const char* Referrer = "DoNotRemindReferrer";
 inline constexpr const char* Bytes = "DoNotRemindBytes";
+inline constexpr const char* Hyperlink = "DoNotRemindHyperlink";
 }  // namespace reminder
 
 }  // namespace tw::config

@@ -37,7 +37,7 @@ struct SourceResult {
     bool cancelled = false;
 };
 
-// Turns the definition's log specification into local files (downloading them when needed).
+// Turns the definition's log paths into local files (downloading them when needed).
 class LogSources {
   public:
     virtual ~LogSources() = default;

@@ -96,7 +96,7 @@ struct RunFixture : ::testing::Test {
 };
 
 TEST_F(RunFixture, NothingToReadEndsBeforeAnyThreadStarts) {
-    // An empty specification, and files that are all empty, both say "no log files".
+    // An empty path list, and files that are all empty, both say "no log files".
     EXPECT_FALSE(run.generate(definition(" ; "), RunMode::Interactive));
     add("empty1.log", "");
     add("empty2.log", "");
