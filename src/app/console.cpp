@@ -44,8 +44,9 @@ Answer ConsolePrompter::askYesNoCancel(std::string_view text, platform::Icon) {
     return Answer::Yes;
 }
 
-platform::NoticeResult ConsolePrompter::notice(std::string_view text, bool, int) {
-    print("", text);
+// Reminders are for someone at a screen: headless, they are acknowledged without being shown
+// (the connection reminder of a run with lookups would otherwise wait for nobody).
+platform::NoticeResult ConsolePrompter::notice(std::string_view, bool, int) {
     return {Answer::Ok, false};
 }
 

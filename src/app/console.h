@@ -2,7 +2,8 @@
 // The command line's answers to the program's prompts, and its progress display.
 //
 // Messages go to the error stream. Questions get the answer that loses nothing: go on with
-// what was read, skip a file rather than abort. Notices are printed and acknowledged.
+// what was read, skip a file rather than abort. One-time notices are acknowledged
+// unseen.
 #include <condition_variable>
 #include <cstdio>
 #include <mutex>

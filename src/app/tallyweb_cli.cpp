@@ -1,80 +1,158 @@
-// tallyweb-cli: the headless program. Analyses local log files with the default settings.
+// tallyweb-cli: the headless program. Generates a one-off report over the logs it is given, or
+// a stored report by name, and prints one report's table; nothing is ever asked.
+#include <unistd.h>
+
+#include <climits>
 #include <cstdio>
-#include <cstring>
-#include <memory>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "app/cli_options.h"
 #include "app/console.h"
-#include "engine/results.h"
-#include "engine/statistics_engine.h"
-#include "ingest/analysis_run.h"
+#include "app/qt_settings.h"
+#include "config/report_list.h"
+#include "config/run_settings.h"
+#include "document/document.h"
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
-#include "platform/settings.h"
+#include "platform/resolver.h"
 
 namespace {
 
-constexpr const char* kUsage =
-    "Usage: tallyweb-cli [OPTION]... LOG...\n"
-    "Analyse web-server access logs (NCSA common and combined, IIS, W3C extended)\n"
-    "and print the General Statistics: one row a line, label and value separated\n"
-    "by a tab.\n"
-    "\n"
-    "  -h, --help     show this help and exit\n"
-    "\n"
-    "Messages and progress go to standard error. Exit status: 0 when a report was\n"
-    "produced, 1 when none was, 2 on a usage error.\n";
+enum Exit { kReport = 0, kNoReport = 1, kUsage = 2, kExportFailed = 3 };
 
-}  // namespace
+std::string ownDirectory() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return {};
+    return std::filesystem::path(std::string(buf, static_cast<std::size_t>(n)))
+        .parent_path()
+        .string();
+}
 
-int main(int argc, char** argv) {
-    std::vector<std::string> logs;
-    bool optionsDone = false;
-    for (int i = 1; i < argc; ++i) {
-        const char* a = argv[i];
-        if (!optionsDone && (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0)) {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
-        if (!optionsDone && std::strcmp(a, "--") == 0) {
-            optionsDone = true;
-            continue;
-        }
-        if (!optionsDone && a[0] == '-' && a[1] != '\0') {
-            std::fprintf(stderr, "tallyweb-cli: unknown option '%s'\n%s", a, kUsage);
-            return 2;
-        }
-        logs.emplace_back(a);
-    }
-    if (logs.empty()) {
-        std::fprintf(stderr, "tallyweb-cli: no log file given\n%s", kUsage);
-        return 2;
-    }
+// The copies of the suffix names that ship with the program: installed beside it, or, run
+// from a build tree, the one in the sources.
+std::vector<std::string> shippedSuffixFiles() {
+    std::vector<std::string> files;
+    if (const std::string dir = ownDirectory(); !dir.empty())
+        files.push_back(dir + "/../share/tallyweb/suffixdata.dat");
+#ifdef TALLYWEB_SOURCE_DATA_DIR
+    files.push_back(TALLYWEB_SOURCE_DATA_DIR "/suffixdata.dat");
+#endif
+    return files;
+}
 
+tw::config::ReportDefinition oneOffDefinition(const tw::app::CliOptions& o) {
     tw::config::ReportDefinition def;
     def.Name = "Command line";
     def.Local = 1;
     def.File = 1;
-    def.DefaultPage = "index.html";
-    for (const std::string& l : logs) def.Path += (def.Path.empty() ? "" : ";") + l;
+    for (const std::string& l : o.logs) def.Path += (def.Path.empty() ? "" : ";") + l;
+    def.Domain = o.domain;
+    def.DefaultPage = o.defaultPage;
+    def.EnableDNS = o.dns ? 1 : 0;
+    def.ApacheTwoFileFormat = o.threeFile ? 1 : 0;
+    for (const std::string& t : o.tracks) def.trackFiles.push_back(tw::config::trackedFileEntry(t));
+    def.Root = o.root;
+    def.RecursionDepth = o.depth;
+    return def;
+}
 
-    tw::platform::MemorySettings settings;
+void printRow(const tw::presentation::ReportTable& t, int row) {
+    for (int c = 0; c < t.columns(); ++c)
+        std::printf("%s%s", c ? "\t" : "", row < 0 ? t.header(c).c_str() : t.cell(row, c).c_str());
+    std::printf("\n");
+}
+
+int listReports(const tw::platform::SettingsProfile& store) {
+    tw::config::ReportList list;
+    list.open(store);
+    for (const tw::config::ReportDefinition& d : list.rows())
+        std::printf("%s\t%s\n", d.Name.c_str(), d.Path.c_str());
+    return kReport;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const tw::app::CliParse parsed =
+        tw::app::parseCliOptions(std::vector<std::string>(argv + 1, argv + argc));
+    if (!parsed.error.empty()) {
+        std::fprintf(stderr, "tallyweb-cli: %s\nTry 'tallyweb-cli --help'.\n",
+                     parsed.error.c_str());
+        return kUsage;
+    }
+    const tw::app::CliOptions& o = parsed.options;
+    if (o.help) {
+        std::fputs(tw::app::kCliUsage, stdout);
+        return kReport;
+    }
+
+    tw::app::QtSettingsProfile store;
+    if (o.list) return listReports(store);
+
+    tw::platform::OverlaySettings settings(store);
+    for (const auto& [name, value] : o.settings) {
+        tw::config::RunSettings check;
+        if (!check.applyOverride(name, value)) {
+            std::fprintf(stderr,
+                         "tallyweb-cli: '%s=%s' is not a program setting with a valid value\n",
+                         name.c_str(), value.c_str());
+            return kUsage;
+        }
+        settings.override(name, value);
+    }
+
     tw::app::ConsolePrompter prompter(stderr);
+    tw::config::ReportDefinition def;
+    if (o.autoReport) {
+        tw::config::ReportList list;
+        list.open(store);
+        auto requested = list.generateRequested(*o.autoReport, prompter, store);
+        if (!requested) return kUsage;  // the prompter has said why
+        def = std::move(*requested);
+    } else {
+        def = oneOffDefinition(o);
+    }
+
     tw::app::ConsoleProgress progress(stderr);
     tw::platform::SystemClock clock;
     tw::platform::PosixFileOpener files;
+    tw::platform::SystemResolver resolver;
     tw::ingest::PlainFileSources sources;
     tw::ingest::MeasureOnly measure;
     tw::ingest::NoSpider spider;
-    auto engine = std::make_shared<tw::engine::StatisticsEngine>();
+    tw::document::Document doc({settings, prompter, progress, clock, files, sources, measure,
+                                spider, resolver, nullptr, shippedSuffixFiles()});
+    if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
+    std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
 
-    tw::ingest::AnalysisRun run(
-        {settings, prompter, progress, clock, files, sources, measure, spider, engine});
-    if (!run.generate(def, tw::ingest::RunMode::Interactive)) return 1;
-    for (const auto& row : tw::engine::generalStatistics(
-             engine->results(), engine->statistics().counters, engine->runStart()))
-        std::printf("%.*s\t%s\n", static_cast<int>(row.label.size()), row.label.data(),
-                    row.value.c_str());
-    return 0;
+    using tw::document::AutoExport;
+    int status = kReport;
+    if (doc.lastAutoExport() == AutoExport::Failed) status = kExportFailed;
+    if (doc.lastAutoExport() == AutoExport::Unavailable || o.exportTo) {
+        std::fprintf(stderr, "tallyweb-cli: exporting is not available in this version\n");
+        status = kExportFailed;
+    }
+
+    const auto& catalogue = doc.catalogue();
+    const std::string entry = o.report.value_or("General Statistics");
+    const tw::presentation::Handle h = catalogue.findByTitle(entry);
+    if (h == tw::presentation::kNoHandle) {
+        std::fprintf(stderr, "tallyweb-cli: this report has no entry named '%s'\n", entry.c_str());
+        return kUsage;
+    }
+    const tw::presentation::FillResult fill = doc.select(h);
+    const tw::presentation::ReportTable& table = doc.table();
+    if (fill.view == tw::presentation::ViewKind::Message ||
+        fill.view == tw::presentation::ViewKind::HyperlinkTree) {
+        std::fprintf(stderr, "%s\n",
+                     table.message.empty() ? table.title.c_str() : table.message.c_str());
+        return status == kReport ? kNoReport : status;
+    }
+    // The default output keeps the General Statistics as label and value, without a header.
+    if (o.report) printRow(table, -1);
+    for (int r = 0; r < table.rows(); ++r) printRow(table, r);
+    return status;
 }

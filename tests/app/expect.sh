@@ -6,8 +6,10 @@ set -u
 want=$1 out_re=$2 err_re=$3
 shift 3
 [ "$1" = "--" ] && shift
-out=$(mktemp) err=$(mktemp)
-trap 'rm -f "$out" "$err"' EXIT
+out=$(mktemp) err=$(mktemp) home=$(mktemp -d)
+trap 'rm -rf "$out" "$err" "$home"' EXIT
+# The program's settings and data files go to a home of the test's own, never the user's.
+export XDG_CONFIG_HOME=${TALLYWEB_TEST_CONFIG:-$home/config} XDG_DATA_HOME=$home/data
 "$@" >"$out" 2>"$err"
 status=$?
 fail=0

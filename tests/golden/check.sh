@@ -4,7 +4,8 @@
 set -euo pipefail
 cli=$1 expected=$2
 shift 2
-actual=$(mktemp)
-trap 'rm -f "$actual"' EXIT
+actual=$(mktemp) home=$(mktemp -d)
+trap 'rm -rf "$actual" "$home"' EXIT
+export XDG_CONFIG_HOME=$home/config XDG_DATA_HOME=$home/data
 "$cli" "$@" 2>/dev/null | grep -v '^Report generated on' >"$actual"
 diff -u "$expected" "$actual"
