@@ -2,7 +2,8 @@
 # Installs the Debian packages the build and the tests need, only those that are missing.
 set -euo pipefail
 
-packages=(cmake make g++ libgtest-dev python3 qt6-base-dev clang-14 libclang-rt-14-dev)
+packages=(cmake make g++ pkg-config libgtest-dev python3 qt6-base-dev clang-14 libclang-rt-14-dev
+          libcurl4-openssl-dev zlib1g-dev python3-pyftpdlib)
 
 missing=()
 for p in "${packages[@]}"; do

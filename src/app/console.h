@@ -25,6 +25,10 @@ class ConsolePrompter final : public platform::Prompter {
     platform::Answer askYesNoCancel(std::string_view text, platform::Icon icon) override;
     platform::NoticeResult notice(std::string_view text, bool okCancel, int helpContext) override;
     void openHelp(int) override {}
+    // Nobody is there to type a password: the request is given up.
+    std::optional<platform::LoginAnswer> askLogin(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
 
   private:
     void print(std::string_view prefix, std::string_view text);

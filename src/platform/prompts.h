@@ -4,12 +4,20 @@
 //
 // Contract: called from the user-interface thread of a run only, never from a job thread.
 // Every call blocks until answered. Texts arrive fully formatted.
+#include <optional>
+#include <string>
 #include <string_view>
 
 namespace tw::platform {
 
 enum class Icon { None, Information, Warning, Error };
 enum class Answer { Ok, Cancel, Yes, No };
+
+// A new login for a server that refused the last one (HTTP 401).
+struct LoginAnswer {
+    std::string user;
+    std::string password;
+};
 
 struct NoticeResult {
     Answer answer = Answer::Ok;
@@ -29,6 +37,9 @@ class Prompter {
     // A notice with a "Do not remind me again" box; okCancel adds a Cancel button.
     virtual NoticeResult notice(std::string_view text, bool okCancel, int helpContext = 0) = 0;
     virtual void openHelp(int helpContext) = 0;
+    // Asks for a user name and password for `server` (the last user name offered); empty when
+    // the user gives up, and the request is then not retried.
+    virtual std::optional<LoginAnswer> askLogin(std::string_view server, std::string_view user) = 0;
 };
 
 }  // namespace tw::platform

@@ -572,6 +572,9 @@ class TutorialPrompter final : public platform::Prompter {
         opened.push_back(help);
         topicWhileOpen = table_.helpTopic;
     }
+    std::optional<platform::LoginAnswer> askLogin(std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
     platform::NoticeResult answer;
     Strings notices;
     bool noticeOkCancel = false;

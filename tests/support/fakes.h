@@ -73,7 +73,7 @@ class FakeProgressDialog final : public platform::ProgressDialog {
 // Records every prompt; answers from scripted queues, else Yes / Ok / not ticked.
 class FakePrompter final : public platform::Prompter {
   public:
-    enum class Kind { Message, YesNo, OkCancel, YesNoCancel, Notice, Help };
+    enum class Kind { Message, YesNo, OkCancel, YesNoCancel, Notice, Help, Login };
     struct Event {
         Kind kind;
         std::string text;
@@ -89,6 +89,10 @@ class FakePrompter final : public platform::Prompter {
     platform::Answer askYesNoCancel(std::string_view text, platform::Icon icon) override;
     platform::NoticeResult notice(std::string_view text, bool okCancel, int helpContext) override;
     void openHelp(int helpContext) override;
+    // Answers from queueLogin(), else gives up.
+    std::optional<platform::LoginAnswer> askLogin(std::string_view server,
+                                                  std::string_view user) override;
+    void queueLogin(platform::LoginAnswer a) { logins_.push_back(std::move(a)); }
 
     void queueAnswer(platform::Answer a) { answers_.push_back(a); }
     void queueNotice(platform::NoticeResult r) { notices_.push_back(r); }
@@ -100,6 +104,7 @@ class FakePrompter final : public platform::Prompter {
     mutable std::mutex mutex_;
     std::vector<Event> events_;
     std::deque<platform::Answer> answers_;
+    std::deque<platform::LoginAnswer> logins_;
     std::deque<platform::NoticeResult> notices_;
 };
 
