@@ -200,6 +200,18 @@ constexpr Entry kTable[] = {
     {sid::SaveReportListQuestion,
      "Even though you have pressed Cancel and no reports will be generated, would you like to "
      "save any changes you have made to the report list?"},
+    {sid::FtpDirectoryError,
+     "There was an error opening the following directory on your FTP site: \n\t%s\n\nYou "
+     "should edit the report and make sure that this directory is valid. Note that this "
+     "directory must be fully qualified (i.e. /users/ftp/domain/logs/, not logs/)."},
+    {sid::ChangingDirectory, "Changing directory..."},
+    {sid::ConnectingFtp, "Connecting to FTP server..."},
+    {sid::ConnectingWeb, "Connecting to web server..."},
+    {sid::ClosingSession, "Closing session..."},
+    {sid::DecompressError,
+     "There was an error decompressing the following file:\n\t%s\n\nThis error is most "
+     "likely the result of Tallyweb trying to decompress a corrupt or nonexistent file. This "
+     "error is especially likely to occur if you have canceled a FTP or Web download."},
     {sid::OleInitFailed, "The OLE libraries could not be initialized; Tallyweb will now abort."},
     {sid::RootNotAPage,
      "The URL that you type must point directly to a page.\n\nAccepted: "

@@ -45,6 +45,13 @@ inline constexpr int NoReportSelected = 61206;
 inline constexpr int SaveReportListQuestion = 61207;
 inline constexpr int OleInitFailed = 61222;
 inline constexpr int RootNotAPage = 61439;
+// Log retrieval and decompression.
+inline constexpr int FtpDirectoryError = 61406;
+inline constexpr int ChangingDirectory = 61407;
+inline constexpr int ConnectingFtp = 61408;
+inline constexpr int ConnectingWeb = 61409;
+inline constexpr int ClosingSession = 61410;
+inline constexpr int DecompressError = 32907;
 }  // namespace sid
 
 // Help topics opened from messages.
@@ -82,6 +89,14 @@ inline constexpr std::string_view NoExportLocation =
     "and select a location to export to, or uncheck 'Automatically Export Report'";
 inline constexpr std::string_view DefaultReportName = "(Default Name)";
 inline constexpr std::string_view NoCurrentReport = "No current report";
+inline constexpr std::string_view NoErrorText = "There was an error retrieving the error message.";
+inline constexpr std::string_view PreparingDownload = "Preparing to download...";
+inline constexpr const char* DownloadingFile = "Downloading file %d of %d...";
+inline constexpr std::string_view Transferred = "Transferred %d bytes of ";
+inline constexpr std::string_view Decompressing = "Preprocessing log files: Decompressing ";
+inline constexpr std::string_view LogDownloadAgent = "Tallyweb Tree Analyzer";
+inline constexpr std::string_view SpiderAgent = "Tallyweb Web Analyzer";
+inline constexpr std::string_view UploadAgent = "Tallyweb Uploader";
 }  // namespace txt
 
 // Every number of the table, for checks that each appears once.
