@@ -93,14 +93,26 @@ void QtSettingsProfile::setString(std::string_view section, std::string_view nam
                             QByteArray(value.data(), static_cast<qsizetype>(value.size())));
 }
 
-std::string QtSettingsProfile::dataFolder() const {
+namespace {
+
+std::string standardFolder(QStandardPaths::StandardLocation location) {
     // The standard paths are named after the application; set the names even when no
     // application object exists (the command line has none).
     QCoreApplication::setOrganizationName(QStringLiteral("Corvane Software"));
     QCoreApplication::setApplicationName(QStringLiteral("Tallyweb"));
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+    const QString folder = QStandardPaths::writableLocation(location);
     if (folder.isEmpty() || !QDir().mkpath(folder)) return {};
     return folder.toStdString();
+}
+
+}  // namespace
+
+std::string QtSettingsProfile::dataFolder() const {
+    return standardFolder(QStandardPaths::AppDataLocation);
+}
+
+std::string QtSettingsProfile::cacheFolder() const {
+    return standardFolder(QStandardPaths::CacheLocation);
 }
 
 bool QtSettingsProfile::flush() {

@@ -32,6 +32,9 @@ class QtSettingsProfile final : public platform::SettingsProfile {
     // The user's application data folder (on Linux ~/.local/share/Corvane Software/Tallyweb),
     // created when missing; empty when it cannot be.
     std::string dataFolder() const override;
+    // The user's cache folder (on Linux ~/.cache/Corvane Software/Tallyweb), created when
+    // missing; empty when it cannot be.
+    std::string cacheFolder() const override;
     // Writes pending changes out; false when the store could not be written.
     bool flush();
 

@@ -2,8 +2,10 @@
 // Message boxes, questions and one-time notices, answered by whoever fronts the program: the
 // desktop window, the command line, or a test.
 //
-// Contract: called from the user-interface thread of a run only, never from a job thread.
-// Every call blocks until answered. Texts arrive fully formatted.
+// Contract: called from the user-interface thread, or from a run's job thread while the
+// user-interface thread waits in the progress dialog (the implementation then carries the
+// prompt over to the user-interface thread). Calls never overlap. Every call blocks until
+// answered. Texts arrive fully formatted.
 #include <optional>
 #include <string>
 #include <string_view>

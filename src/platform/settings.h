@@ -24,6 +24,9 @@ class SettingsProfile {
     // The folder of the program's data files (the host-name cache, the suffix names), or empty
     // when this store has none: the files are then neither read nor written.
     virtual std::string dataFolder() const { return {}; }
+    // The folder for files the program makes and may lose (decompressed copies of logs during
+    // a run), or empty when this store has none: the system's temporary folder serves then.
+    virtual std::string cacheFolder() const { return {}; }
 };
 
 // Settings held in memory only: the headless program's defaults, and tests.
@@ -63,6 +66,7 @@ class OverlaySettings final : public SettingsProfile {
     void setString(std::string_view section, std::string_view name,
                    std::string_view value) override;
     std::string dataFolder() const override { return base_.dataFolder(); }
+    std::string cacheFolder() const override { return base_.cacheFolder(); }
 
   private:
     SettingsProfile& base_;

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "app/qt_settings.h"
 #include "config/filter_store.h"
@@ -60,19 +61,27 @@ TEST(QtSettings, ValuesAndFiltersRoundTripThroughAFile) {
     EXPECT_EQ(back.getInt("Report 0/Filter 2", "nFilter2", 0), 299);
 }
 
-TEST(QtSettings, DataFolderIsTheUsersApplicationDataFolder) {
+TEST(QtSettings, DataAndCacheFoldersAreTheUsersOwn) {
     TempIni home;
-    const char* old = std::getenv("XDG_DATA_HOME");
-    const std::string saved = old ? old : "";
-    setenv("XDG_DATA_HOME", home.dir.c_str(), 1);
-    const std::string folder = QtSettingsProfile(home.file()).dataFolder();
-    if (old) {
-        setenv("XDG_DATA_HOME", saved.c_str(), 1);
-    } else {
-        unsetenv("XDG_DATA_HOME");
+    const char* oldData = std::getenv("XDG_DATA_HOME");
+    const char* oldCache = std::getenv("XDG_CACHE_HOME");
+    const std::string savedData = oldData ? oldData : "", savedCache = oldCache ? oldCache : "";
+    setenv("XDG_DATA_HOME", (home.dir / "data").c_str(), 1);
+    setenv("XDG_CACHE_HOME", (home.dir / "cache").c_str(), 1);
+    const std::string data = QtSettingsProfile(home.file()).dataFolder();
+    const std::string cache = QtSettingsProfile(home.file()).cacheFolder();
+    for (auto [name, old, saved] : {std::tuple{"XDG_DATA_HOME", oldData, savedData},
+                                    std::tuple{"XDG_CACHE_HOME", oldCache, savedCache}}) {
+        if (old) {
+            setenv(name, saved.c_str(), 1);
+        } else {
+            unsetenv(name);
+        }
     }
-    EXPECT_EQ(folder, (home.dir / "Corvane Software" / "Tallyweb").string());
-    EXPECT_TRUE(std::filesystem::is_directory(folder)) << "created when missing";
+    EXPECT_EQ(data, (home.dir / "data" / "Corvane Software" / "Tallyweb").string());
+    EXPECT_EQ(cache, (home.dir / "cache" / "Corvane Software" / "Tallyweb").string());
+    EXPECT_TRUE(std::filesystem::is_directory(data)) << "created when missing";
+    EXPECT_TRUE(std::filesystem::is_directory(cache));
 }
 
 }  // namespace
