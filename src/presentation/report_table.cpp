@@ -32,7 +32,9 @@ bool ReportTable::setLayout(int columns, int rows, int sortColumn) {
             const int newRows = std::max(rows, rowCapacity_);
             const std::size_t c = static_cast<std::size_t>(newColumns);
             const std::size_t r = static_cast<std::size_t>(newRows);
-            if (c != 0 && r > std::vector<std::string>().max_size() / c) throw std::bad_alloc();
+            // Far more cells than any report can have (and than memory holds) is refused before
+            // asking for them: some allocators end the process instead of failing.
+            if (c != 0 && r > ReportTable::kMaxCells / c) throw std::bad_alloc();
             // Build the new storage first so a failure leaves nothing half-sized.
             std::vector<std::string> cells(r * c);
             std::vector<std::string> headers(c);

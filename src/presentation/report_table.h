@@ -5,6 +5,7 @@
 //
 // Cell writers ignore cells outside the current layout, so a fill that follows a failed
 // allocation (an empty table) simply writes nothing.
+#include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <string>
@@ -30,6 +31,9 @@ enum class GraphStyle : std::int32_t {
 
 class ReportTable {
   public:
+    // The most cells a layout may have (some two gigabytes of empty texts).
+    static constexpr std::size_t kMaxCells = std::size_t{1} << 26;
+
     // Sets the column and row counts and the initial sort column (-1 none), emptying every
     // cell, header, row attribute and the seven report texts. Kinds start as Text. Storage is
     // reallocated only when the layout needs more columns or rows than held so far. Negative
