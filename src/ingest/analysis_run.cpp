@@ -45,9 +45,17 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     }
 
     PreparedFiles files = s_.decompressor.prepare(sources.files);
+    // However the run ends from here on, the copies made for it are not read again.
+    struct Finish {
+        Decompressor& d;
+        ~Finish() { d.finish(); }
+    } finish{s_.decompressor};
     if (files.cancelled && s_.prompter.askYesNo(platform::text(sid::DecompressCancelled),
                                                 Icon::Warning) != Answer::Yes)
         return false;
+    // Going on with what was prepared: the cancel that ended the preparing must not end the
+    // analysis as well.
+    s_.progress.cancelFlag().clear();
     summary_.totalBytes = files.totalBytes;
     summary_.fileCount = files.files.size();
     if (files.totalBytes == 0) {

@@ -57,6 +57,8 @@ class Decompressor {
   public:
     virtual ~Decompressor() = default;
     virtual PreparedFiles prepare(const std::vector<std::string>& files) = 0;
+    // The run no longer reads the prepared files: copies made for it alone can go.
+    virtual void finish() {}
 };
 
 enum class SpiderOutcome { Done, Cancelled, InvalidRoot };

@@ -22,7 +22,12 @@ class MemoryMeasure final : public Decompressor {
   public:
     std::map<std::string, std::string>* contents = nullptr;
     bool cancel = false;
+    platform::CancelFlag* cancelFlag = nullptr;  // set as a user's cancel would
+    int prepares = 0, finishes = 0;
+    void finish() override { ++finishes; }
     PreparedFiles prepare(const std::vector<std::string>& files) override {
+        ++prepares;
+        if (cancel && cancelFlag) cancelFlag->set();
         PreparedFiles out;
         for (const auto& f : files) {
             auto it = contents->find(f);
@@ -289,12 +294,23 @@ TEST_F(RunFixture, SpiderFailureProducesNoReport) {
 TEST_F(RunFixture, CancelledDecompressionAsksWhetherToGoOn) {
     add("a.log", commonLines(3));
     measure.cancel = true;
+    measure.cancelFlag = &progress.cancelFlag();
     prompter.queueAnswer(platform::Answer::No);
     EXPECT_FALSE(run.generate(definition("a.log"), RunMode::Unattended));
     ASSERT_EQ(prompter.events().size(), 1u);
     EXPECT_EQ(prompter.events()[0].text, text(platform::sid::DecompressCancelled));
+    // Going on analyses every prepared line: the cancel was the preparing's, not the run's.
     EXPECT_TRUE(run.generate(definition("a.log"), RunMode::Unattended));
     EXPECT_EQ(engine->acceptedCount(), 3u);
+    EXPECT_FALSE(run.summary().cancelled);
+
+    // Every run that prepared files lets the copies go, however it ended.
+    measure.cancel = false;
+    add("junk.log", "not a log line\n");
+    EXPECT_FALSE(run.generate(definition("junk.log"), RunMode::Unattended));
+    EXPECT_FALSE(run.generate(definition(" ; "), RunMode::Unattended)) << "nothing prepared";
+    EXPECT_EQ(measure.prepares, 3);
+    EXPECT_EQ(measure.finishes, 3);
 }
 
 }  // namespace
