@@ -17,6 +17,9 @@
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
 #include "platform/resolver.h"
+#include "transfer/curl_transfer.h"
+#include "transfer/gzip_logs.h"
+#include "transfer/log_retrieval.h"
 
 namespace {
 
@@ -43,11 +46,31 @@ std::vector<std::string> shippedSuffixFiles() {
     return files;
 }
 
+// Downloaded logs are kept between runs, one folder per report, so that unchanged ones are not
+// fetched again.
+std::string downloadRoot(const tw::platform::SettingsProfile& store) {
+    const std::string data = store.dataFolder();
+    return data.empty() ? std::string() : data + "/downloads";
+}
+
+// Decompressed copies of one run, removed when it ends.
+std::string runFolder(const tw::platform::SettingsProfile& store) {
+    std::string base = store.cacheFolder();
+    if (base.empty()) {
+        std::error_code ec;
+        base = std::filesystem::temp_directory_path(ec).string();
+        if (ec || base.empty()) base = "/tmp";
+    }
+    return base + "/run-" + std::to_string(::getpid());
+}
+
 tw::config::ReportDefinition oneOffDefinition(const tw::app::CliOptions& o) {
     tw::config::ReportDefinition def;
     def.Name = "Command line";
     def.Local = 1;
     def.File = 1;
+    // Each entry may be a file, a directory or a wildcard: local entries are told apart by
+    // what they name.
     for (const std::string& l : o.logs) def.Path += (def.Path.empty() ? "" : ";") + l;
     def.Domain = o.domain;
     def.DefaultPage = o.defaultPage;
@@ -120,11 +143,13 @@ int main(int argc, char** argv) {
     tw::platform::SystemClock clock;
     tw::platform::PosixFileOpener files;
     tw::platform::SystemResolver resolver;
-    tw::ingest::PlainFileSources sources;
-    tw::ingest::MeasureOnly measure;
+    tw::transfer::CurlTransfer transfer;
+    const std::string downloads = downloadRoot(store);
+    tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
+    tw::transfer::GzipPreprocessor gzip(runFolder(store), downloads, progress, prompter);
     tw::ingest::NoSpider spider;
-    tw::document::Document doc({settings, prompter, progress, clock, files, sources, measure,
-                                spider, resolver, nullptr, shippedSuffixFiles()});
+    tw::document::Document doc({settings, prompter, progress, clock, files, sources, gzip, spider,
+                                resolver, nullptr, shippedSuffixFiles()});
     if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
     std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
 

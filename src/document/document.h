@@ -96,6 +96,8 @@ class Document {
     const engine::Statistics* statistics() const;
     const engine::Results* results() const;
     std::int64_t runStart() const { return engine_->runStart(); }
+    // Records the last run counted (0 after one that produced nothing).
+    std::uint64_t acceptedRecords() const { return reportPresent_ ? engine_->acceptedCount() : 0; }
 
     engine::HostNameCache& hostCache() { return hostCache_; }
     const engine::SuffixNames& suffixNames() const { return suffixNames_; }

@@ -95,6 +95,11 @@ class FakePrompter final : public platform::Prompter {
     void queueLogin(platform::LoginAnswer a) { logins_.push_back(std::move(a)); }
 
     void queueAnswer(platform::Answer a) { answers_.push_back(a); }
+    // Forgets the events so far.
+    void clear() {
+        std::lock_guard lock(mutex_);
+        events_.clear();
+    }
     void queueNotice(platform::NoticeResult r) { notices_.push_back(r); }
     std::vector<Event> events() const;
     // Texts of the events, in order, for compact assertions.
