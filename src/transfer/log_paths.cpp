@@ -160,17 +160,17 @@ class Expander {
 
 }  // namespace
 
-std::vector<std::string> expandSpecification(std::string_view text, const platform::Clock& clock) {
-    std::string spec(text);
+std::vector<std::string> expandLogPaths(std::string_view text, const platform::Clock& clock) {
+    std::string paths(text);
     long backDays = 0;
     constexpr std::string_view kMacro = "%BACKDAY";
-    const std::size_t macro = spec.find(kMacro);
+    const std::size_t macro = paths.find(kMacro);
     if (macro != std::string::npos) {
-        const std::size_t close = spec.find('%', macro + kMacro.size());
+        const std::size_t close = paths.find('%', macro + kMacro.size());
         if (close != std::string::npos) {
             const std::size_t digits = macro + kMacro.size();
-            backDays = backdayCount(std::string_view(spec).substr(digits, close - digits));
-            spec.erase(macro, close - macro + 1);
+            backDays = backdayCount(std::string_view(paths).substr(digits, close - digits));
+            paths.erase(macro, close - macro + 1);
         }
     }
 
@@ -187,9 +187,9 @@ std::vector<std::string> expandSpecification(std::string_view text, const platfo
             std::tm normalised = when;
             if (std::mktime(&normalised) != static_cast<std::time_t>(-1)) when = normalised;
         }
-        formatted = formatTime(spec, when);
+        formatted = formatTime(paths, when);
     } else {
-        formatted = spec;
+        formatted = paths;
     }
 
     std::vector<std::string> entries;

@@ -1,12 +1,12 @@
 #pragma once
-// From a report's log specification to the list of local files a run reads, and the small path
+// From a report's log paths to the list of local files a run reads, and the small path
 // routines the rest of the program shares.
 //
 // Contract:
 // - Nothing here throws; file-system failures shrink a listing, they never stop it.
 // - "Separator" means "/" or "\": definitions written on Windows name their paths with "\".
 //   Results use "/".
-// - Thread-safe, except that expandSpecification() formats with the process's time zone (TZ).
+// - Thread-safe, except that expandLogPaths() formats with the process's time zone (TZ).
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,11 +15,11 @@
 
 namespace tw::transfer {
 
-// The specification's entries: the first "%BACKDAY n %" macro moves the reference time n
+// The entries of a report's log paths: the first "%BACKDAY n %" macro moves the reference time n
 // calendar days back (and is removed), then the whole text is formatted by strftime with the
 // reference time as local time, split on ";", and every entry trimmed; empty entries are dropped.
 // A conversion strftime does not define, and a "%" at the very end, stay as literal text.
-std::vector<std::string> expandSpecification(std::string_view text, const platform::Clock& clock);
+std::vector<std::string> expandLogPaths(std::string_view text, const platform::Clock& clock);
 
 // The files the entries stand for, in order:
 // - an entry with "*" or "?" in its name part is a wildcard over its directory: every match is

@@ -139,7 +139,7 @@ void RemoteLogSources::showError(const std::string& error) {
 ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& def,
                                                const config::RunSettings& settings) {
     ingest::SourceResult result;
-    const std::vector<std::string> entries = expandSpecification(def.Path, clock_);
+    const std::vector<std::string> entries = expandLogPaths(def.Path, clock_);
     if (def.Local == 1) {
         result.files = expandLocalEntries(entries);
         return result;

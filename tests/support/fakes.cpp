@@ -113,10 +113,10 @@ platform::Answer FakePrompter::askYesNo(std::string_view text, platform::Icon ic
 }
 
 std::optional<platform::LoginAnswer> FakePrompter::askLogin(std::string_view server,
-                                                           std::string_view user) {
+                                                            std::string_view user) {
     std::lock_guard lock(mutex_);
-    events_.push_back({Kind::Login, std::string(server) + " " + std::string(user),
-                       platform::Icon::None, 0, {}});
+    events_.push_back(
+        {Kind::Login, std::string(server) + " " + std::string(user), platform::Icon::None, 0, {}});
     if (logins_.empty()) return std::nullopt;
     platform::LoginAnswer a = logins_.front();
     logins_.pop_front();

@@ -1,4 +1,4 @@
-// From a log specification to local files, and the shared path routines.
+// From a report's log paths to local files, and the shared path routines.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -30,39 +30,37 @@ class LogPathsSpec : public ::testing::Test {
 
 TEST_F(LogPathsSpec, BackdayMovesEveryDateCodeBack) {
     clock.setNow(1700000000);  // 2023-11-14 22:13:20 UTC
-    EXPECT_EQ(expandSpecification("/logs/ex%y%m%d.log", clock), Files{"/logs/ex231114.log"});
-    EXPECT_EQ(expandSpecification("/logs/ex%y%m%d.log%BACKDAY1%", clock),
-              Files{"/logs/ex231113.log"});
-    EXPECT_EQ(expandSpecification("%BACKDAY14%/logs/%Y/%m/%d.log", clock),
+    EXPECT_EQ(expandLogPaths("/logs/ex%y%m%d.log", clock), Files{"/logs/ex231114.log"});
+    EXPECT_EQ(expandLogPaths("/logs/ex%y%m%d.log%BACKDAY1%", clock), Files{"/logs/ex231113.log"});
+    EXPECT_EQ(expandLogPaths("%BACKDAY14%/logs/%Y/%m/%d.log", clock),
               Files{"/logs/2023/10/31.log"});
     // Across a leap day and a year end.
     clock.setNow(1709251200);  // 2024-03-01 00:00:00 UTC
-    EXPECT_EQ(expandSpecification("a%BACKDAY1%%Y%m%d;b%Y%m%d", clock),
+    EXPECT_EQ(expandLogPaths("a%BACKDAY1%%Y%m%d;b%Y%m%d", clock),
               (Files{"a20240229", "b20240229"}));
     clock.setNow(1704067200);  // 2024-01-01
-    EXPECT_EQ(expandSpecification("%BACKDAY 1%%Y-%m-%d", clock), Files{"2023-12-31"});
+    EXPECT_EQ(expandLogPaths("%BACKDAY 1%%Y-%m-%d", clock), Files{"2023-12-31"});
 }
 
 TEST_F(LogPathsSpec, TextWithoutAMacroGoesThroughStrftimeSafely) {
     clock.setNow(1700000000);
     // No "%" after the macro: it stays and "%B" is the month name.
-    EXPECT_EQ(expandSpecification("x%BACKDAY", clock), Files{"xNovemberACKDAY"});
+    EXPECT_EQ(expandLogPaths("x%BACKDAY", clock), Files{"xNovemberACKDAY"});
     // Codes strftime does not define, a lone "%" at the end and "%%".
-    EXPECT_EQ(expandSpecification("a%Q;b%;c%%d;%E;%Ey", clock),
-              (Files{"a%Q", "b%", "c%d", "%E", "23"}));
+    EXPECT_EQ(expandLogPaths("a%Q;b%;c%%d;%E;%Ey", clock), (Files{"a%Q", "b%", "c%d", "%E", "23"}));
     // Longer than any fixed buffer.
     std::string longText;
     for (int i = 0; i < 3000; ++i) longText += "%A";
-    const Files expanded = expandSpecification(longText, clock);
+    const Files expanded = expandLogPaths(longText, clock);
     ASSERT_EQ(expanded.size(), 1u);
     EXPECT_EQ(expanded[0].size(), 3000u * std::string("Tuesday").size());
 }
 
 TEST_F(LogPathsSpec, SplitsOnSemicolonsAndTrims) {
-    EXPECT_EQ(expandSpecification("  /a/x.log ;; \t;/b/y.log\t;", clock),
+    EXPECT_EQ(expandLogPaths("  /a/x.log ;; \t;/b/y.log\t;", clock),
               (Files{"/a/x.log", "/b/y.log"}));
-    EXPECT_TRUE(expandSpecification("", clock).empty());
-    EXPECT_TRUE(expandSpecification(" ; ; ", clock).empty());
+    EXPECT_TRUE(expandLogPaths("", clock).empty());
+    EXPECT_TRUE(expandLogPaths(" ; ; ", clock).empty());
 }
 
 class LogPathsTree : public ::testing::Test {
