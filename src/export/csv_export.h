@@ -1,0 +1,30 @@
+#pragma once
+// The comma-delimited export: one file per report with content, in one directory. Every row is
+// written (no truncation); cells are quoted with embedded quotes doubled, lines end in CR LF.
+//
+// Threads: the user-interface thread, with no run active. Nothing throws.
+#include <string>
+#include <string_view>
+
+#include "document/document.h"
+#include "presentation/report_table.h"
+
+namespace tw::exporter {
+
+// The file name of a report's entry: "Tracking " in front for a tracked file, ".csv" after,
+// and none of # % * / ; ? \ left in it.
+std::string csvFileName(std::string_view title, bool parentIsTrackedFiles);
+// `directory` and `name` joined by exactly one "/"; an empty directory leaves the name alone.
+std::string joinExportPath(std::string_view directory, std::string_view name);
+
+// The table as the file's bytes.
+std::string csvText(const presentation::ReportTable& table);
+// Replaces the file at `path`; false when it could not be written (nothing is left behind).
+bool writeCsvFile(const presentation::ReportTable& table, const std::string& path);
+
+// Every report of the document into `directory`, which must exist. A file that cannot be
+// written is skipped; the result is false when any was. `written` (optional) receives the
+// number of files written.
+bool exportCsv(document::Document& doc, const std::string& directory, int* written = nullptr);
+
+}  // namespace tw::exporter
