@@ -14,6 +14,7 @@
 #include "config/report_list.h"
 #include "config/run_settings.h"
 #include "document/document.h"
+#include "export/export_run.h"
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
 #include "platform/resolver.h"
@@ -88,6 +89,26 @@ void printRow(const tw::presentation::ReportTable& t, int row) {
     std::printf("\n");
 }
 
+// The export asked for on the command line: to a local path, or uploaded when the path is an
+// FTP address (its login in the address).
+bool exportTo(tw::document::Document& doc,
+              const std::pair<tw::app::ExportFormat, std::string>& request,
+              const tw::platform::SettingsProfile& settings, const tw::platform::Clock& clock,
+              const tw::exporter::ExportServices& services) {
+    tw::config::ExportSettings what;
+    what.ExportExportType = request.first == tw::app::ExportFormat::Html ? tw::exporter::kHtml
+                            : request.first == tw::app::ExportFormat::Csv
+                                ? tw::exporter::kCommaDelimited
+                                : tw::exporter::kWord;
+    what.ExportLocation = request.second;
+    const bool ftp = request.second.rfind("ftp://", 0) == 0;
+    what.ExportServiceType = ftp ? tw::exporter::kFtpUpload : tw::exporter::kLocalFile;
+    const tw::exporter::ExportOutcome out = tw::exporter::runExport(
+        doc, what, tw::config::RunSettings::read(settings), services, false, clock.nowSeconds());
+    if (out.ok) std::fprintf(stderr, "Exported to %s\n", out.address.c_str());
+    return out.ok;
+}
+
 int listReports(const tw::platform::SettingsProfile& store) {
     tw::config::ReportList list;
     list.open(store);
@@ -148,18 +169,21 @@ int main(int argc, char** argv) {
     tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
     tw::transfer::GzipPreprocessor gzip(runFolder(store), downloads, progress, prompter);
     tw::ingest::NoSpider spider;
+    const tw::exporter::ExportServices exportServices{prompter, transfer, {}};
+    tw::exporter::AutomaticExport automatic(settings, clock, exportServices);
     tw::document::Document doc({settings, prompter, progress, clock, files, sources, gzip, spider,
-                                resolver, nullptr, shippedSuffixFiles()});
+                                resolver, &automatic, shippedSuffixFiles()});
     if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
     std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
 
-    using tw::document::AutoExport;
     int status = kReport;
-    if (doc.lastAutoExport() == AutoExport::Failed) status = kExportFailed;
-    if (doc.lastAutoExport() == AutoExport::Unavailable || o.exportTo) {
-        std::fprintf(stderr, "tallyweb-cli: exporting is not available in this version\n");
+    if (doc.lastAutoExport() == tw::document::AutoExport::Failed) {
         status = kExportFailed;
+    } else if (doc.lastAutoExport() == tw::document::AutoExport::Done) {
+        std::fprintf(stderr, "Exported to %s\n", automatic.last().address.c_str());
     }
+    if (o.exportTo && !exportTo(doc, *o.exportTo, settings, clock, exportServices))
+        status = kExportFailed;
 
     const auto& catalogue = doc.catalogue();
     const std::string entry = o.report.value_or("General Statistics");
