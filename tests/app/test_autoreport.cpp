@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstdio>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -78,17 +79,23 @@ TEST(AutoReport, GeneratesAStoredReportByNameAndListsThem) {
         config::ReportDefinition other = daily;
         other.Name = "Other";
         other.Path = "/nonexistent/other.log";
+        config::ReportDefinition exported = daily;
+        exported.Name = "Exported";
+        exported.Export = 1;
+        exported.exportSettings.ExportExportType = 1;
+        exported.exportSettings.ExportLocation = (home.dir / "site%m%d.html").string();
         // Written where the program finds the user's own store under the test's configuration
         // folder (named directly: this process has settled its own folders already).
         QtSettingsProfile store(home.settingsFile());
-        config::saveReportList(store, {other, daily});
+        config::saveReportList(store, {other, daily, exported});
         ASSERT_TRUE(store.flush());
     }
     ASSERT_TRUE(fs::exists(home.settingsFile()));
 
     Result r = runCli(home, {"--list"});
     EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.out, "Daily Stats\t" + log + "\nOther\t/nonexistent/other.log\n")
+    EXPECT_EQ(r.out,
+              "Daily Stats\t" + log + "\nExported\t" + log + "\nOther\t/nonexistent/other.log\n")
         << "in the dialog's order, by name";
 
     // The name is matched without regard to case; the report's own definition is used
@@ -107,6 +114,21 @@ TEST(AutoReport, GeneratesAStoredReportByNameAndListsThem) {
 
     // Generating stores the list again, with the row generated as the last selection.
     EXPECT_NE(slurp(home.settingsFile()).find("ReportListDlgLastSel=0"), std::string::npos);
+
+    // A definition that asks for an export writes it to its dated location.
+    const std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    char name[32];
+    std::strftime(name, sizeof name, "site%m%d.html", &today);
+    r = runCli(home, {"--autoreport", "Exported"});
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find(std::string("Exported to ") + (home.dir / name).string()),
+              std::string::npos)
+        << r.err;
+    const std::string html = slurp(home.dir / name);
+    EXPECT_NE(html.find("<title>Tallyweb Report</title>"), std::string::npos);
+    EXPECT_EQ(html.substr(html.size() - 7), "</html>");
 
     // An unknown name says so and generates nothing; a report without logs produces nothing.
     r = runCli(home, {"--autoreport", "Weekly"});
