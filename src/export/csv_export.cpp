@@ -57,17 +57,20 @@ std::string csvText(const presentation::ReportTable& table) {
 }
 
 bool writeCsvFile(const presentation::ReportTable& table, const std::string& path) {
+    // Written under a name of its own and renamed when whole: a failed write never leaves a
+    // truncated file in place of an earlier export.
+    const std::string partial = path + ".partial";
     try {
         const std::string text = csvText(table);
-        std::FILE* file = std::fopen(path.c_str(), "wb");
+        std::FILE* file = std::fopen(partial.c_str(), "wb");
         if (file == nullptr) return false;
         const bool wrote = std::fwrite(text.data(), 1, text.size(), file) == text.size();
         const bool closed = std::fclose(file) == 0;
-        if (wrote && closed) return true;
-        std::error_code ignored;
-        std::filesystem::remove(path, ignored);
+        if (wrote && closed && std::rename(partial.c_str(), path.c_str()) == 0) return true;
+        std::remove(partial.c_str());
         return false;
     } catch (...) {
+        std::remove(partial.c_str());
         return false;
     }
 }
