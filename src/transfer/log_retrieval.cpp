@@ -149,10 +149,19 @@ ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& d
     progress_.cancelFlag().clear();
     std::thread job([&] {
         progress_.waitUntilShown();
-        if (def.Local == 0)
-            retrieveFtp(def, settings, entries, result.files);
-        else
-            retrieveHttp(def, settings, entries, result.files);
+        std::string error;
+        auto session =
+            transfer_.open(std::string(txt::LogDownloadAgent), settings.ProxyServer, &error);
+        if (!session) {
+            showError(error);
+        } else {
+            folder_ = downloadFolder(base_, def.Name);
+            makeDirectories(folder_);
+            if (def.Local == 0)
+                retrieveFtp(*session, def, settings, entries, result.files);
+            else
+                retrieveHttp(*session, def, entries, result.files);
+        }
         progress_.completed();
     });
     progress_.exec(platform::ProgressDialog::Layout::Plain);
@@ -164,21 +173,17 @@ ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& d
     return result;
 }
 
-void RemoteLogSources::retrieveFtp(const config::ReportDefinition& def,
+void RemoteLogSources::retrieveFtp(Session& session, const config::ReportDefinition& def,
                                    const config::RunSettings& settings,
                                    const std::vector<std::string>& entries,
                                    std::vector<std::string>& files) {
     std::string error;
-    auto session = transfer_.open(std::string(txt::LogDownloadAgent), settings.ProxyServer, &error);
-    if (!session) return showError(error);
-    folder_ = downloadFolder(base_, def.Name);
-    makeDirectories(folder_);
 
     progress_.progress(0, platform::text(sid::ConnectingFtp));
     const auto host = splitHostPort(def.Sitename, 21);
     if (!host) return showError("The FTP site name \"" + def.Sitename + "\" is not valid.");
-    auto ftp = session->connectFtp(host->first, host->second, def.Username, def.Password,
-                                   settings.PassiveFTP != 0, &error);
+    auto ftp = session.connectFtp(host->first, host->second, def.Username, def.Password,
+                                  settings.PassiveFTP != 0, &error);
     if (!ftp) return showError(error);
     const auto initial = ftp->currentDirectory(&error);
     if (!initial) return showError(error);
@@ -244,15 +249,10 @@ void RemoteLogSources::fetchFtpDirectory(FtpConnection& ftp, const config::Repor
     }
 }
 
-void RemoteLogSources::retrieveHttp(const config::ReportDefinition& def,
-                                    const config::RunSettings& settings,
+void RemoteLogSources::retrieveHttp(Session& session, const config::ReportDefinition& def,
                                     const std::vector<std::string>& entries,
                                     std::vector<std::string>& files) {
     std::string error;
-    auto session = transfer_.open(std::string(txt::LogDownloadAgent), settings.ProxyServer, &error);
-    if (!session) return showError(error);
-    folder_ = downloadFolder(base_, def.Name);
-    makeDirectories(folder_);
 
     for (const std::string& entry : entries) {
         if (progress_.cancelled()) break;
@@ -261,7 +261,7 @@ void RemoteLogSources::retrieveHttp(const config::ReportDefinition& def,
         if (!url || (url->scheme != Scheme::Http && url->scheme != Scheme::Https)) break;
         std::optional<Login> login;
         if (def.PasswordProtected) login = Login{def.Username, def.Password};
-        auto http = session->connectHttp(url->scheme, url->server, url->port, login, &error);
+        auto http = session.connectHttp(url->scheme, url->server, url->port, login, &error);
         if (!http) {
             showError(error);
             continue;

@@ -47,9 +47,10 @@ class RemoteLogSources final : public ingest::LogSources {
     const std::string& lastDownloadFolder() const { return folder_; }
 
   private:
-    void retrieveFtp(const config::ReportDefinition& def, const config::RunSettings& settings,
-                     const std::vector<std::string>& entries, std::vector<std::string>& files);
-    void retrieveHttp(const config::ReportDefinition& def, const config::RunSettings& settings,
+    void retrieveFtp(Session& session, const config::ReportDefinition& def,
+                     const config::RunSettings& settings, const std::vector<std::string>& entries,
+                     std::vector<std::string>& files);
+    void retrieveHttp(Session& session, const config::ReportDefinition& def,
                       const std::vector<std::string>& entries, std::vector<std::string>& files);
     void fetchFtpDirectory(FtpConnection& ftp, const config::ReportDefinition& def,
                            std::string_view pattern, std::vector<std::string>& files);

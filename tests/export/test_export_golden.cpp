@@ -142,8 +142,7 @@ TEST(ExportGolden, UploadedBytesEqualTheLocalExport) {
     test::ScratchDir site;
     fs::create_directories(site.path() / "www");
     test::LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = site.path()});
-    if (server.unavailable()) GTEST_SKIP() << server.error();
-    ASSERT_TRUE(server.running()) << server.error();
+    TALLYWEB_REQUIRE_SERVER(server);
     Analysis a;
     transfer::CurlTransfer transfer;
     const ExportServices services{a.prompter, transfer, {}};

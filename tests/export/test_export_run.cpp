@@ -84,8 +84,7 @@ TEST(ExportRun, UploadToAnFtpServerAndItsFailures) {
     test::ScratchDir site;
     fs::create_directories(site.path() / "reports");
     test::LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = site.path()});
-    if (server.unavailable()) GTEST_SKIP() << server.error();
-    ASSERT_TRUE(server.running()) << server.error();
+    TALLYWEB_REQUIRE_SERVER(server);
     const std::string base = "ftp://127.0.0.1:" + std::to_string(server.port());
 
     Program p;

@@ -11,6 +11,14 @@
 #include <string>
 #include <vector>
 
+// In a GoogleTest test: skips when this machine cannot run the server at all, fails when it
+// could but the server did not start.
+#define TALLYWEB_REQUIRE_SERVER(server)                                                  \
+    do {                                                                                 \
+        if ((server).unavailable()) GTEST_SKIP() << (server).error();                    \
+        ASSERT_TRUE((server).running()) << "server did not start: " << (server).error(); \
+    } while (0)
+
 namespace tw::test {
 
 // A fresh directory under the system's temporary directory, removed with everything in it.

@@ -22,12 +22,6 @@ using test::FtpServerOptions;
 using test::LocalFtpServer;
 using test::ScratchDir;
 
-#define REQUIRE_SERVER(server)                                                           \
-    do {                                                                                 \
-        if ((server).unavailable()) GTEST_SKIP() << (server).error();                    \
-        ASSERT_TRUE((server).running()) << "server did not start: " << (server).error(); \
-    } while (0)
-
 std::string readFile(const fs::path& p) {
     std::ifstream in(p, std::ios::binary);
     std::ostringstream s;
@@ -84,7 +78,7 @@ class CurlFtp : public ::testing::Test {
 
 TEST_F(CurlFtp, LoginFailuresCarryTheLibraryText) {
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     std::string error;
     auto session = transfer_.open("agent", "", &error);
     ASSERT_TRUE(session) << error;
@@ -108,7 +102,7 @@ TEST_F(CurlFtp, DirectoriesAreCheckedOnTheServerAndTrackedHere) {
     root_.write("home/notes.txt", "n");
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT,
                           {.root = root_.path(), .startDirectory = "home"});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -167,7 +161,7 @@ TEST_F(CurlFtp, ListingsGiveNamesKindsSizesAndTimes) {
     for (const bool mlsd : {true, false}) {
         SCOPED_TRACE(mlsd ? "MLSD" : "LIST");
         LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path(), .mlsd = mlsd});
-        REQUIRE_SERVER(server);
+        TALLYWEB_REQUIRE_SERVER(server);
         auto c = connect(server);
         ASSERT_TRUE(c);
         std::string error;
@@ -236,7 +230,7 @@ TEST_F(CurlFtp, GetAndPutMoveBytesUnchanged) {
     root_.write("home/logs/empty.log", "");
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT,
                           {.root = root_.path(), .startDirectory = "home"});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -283,7 +277,7 @@ TEST_F(CurlFtp, PassiveAndActiveDataConnections) {
     const std::string content = awkwardBytes(40 * 1024);
     root_.write("a.log", content);
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
 
     for (const bool passive : {true, false}) {
         SCOPED_TRACE(passive ? "passive" : "active");
@@ -337,7 +331,7 @@ TEST_F(CurlFtp, CancelStopsAGetAndRemovesThePartialFile) {
     const std::string big = awkwardBytes(16 * 1024 * 1024);
     root_.write("big.log", big);
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
 

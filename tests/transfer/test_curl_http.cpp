@@ -20,12 +20,6 @@ using test::HttpServerOptions;
 using test::LocalHttpServer;
 using test::ScratchDir;
 
-#define REQUIRE_SERVER(server)                                                           \
-    do {                                                                                 \
-        if ((server).unavailable()) GTEST_SKIP() << (server).error();                    \
-        ASSERT_TRUE((server).running()) << "server did not start: " << (server).error(); \
-    } while (0)
-
 std::string bytes(std::size_t size) {
     std::string out;
     out.reserve(size);
@@ -85,7 +79,7 @@ TEST_F(CurlHttp, BodiesArriveInPiecesWithLengthAndTime) {
     root_.write("logs/access.log", content, mtime);
     root_.write("logs/small.log", "small body\r\n", mtime);
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -144,7 +138,7 @@ TEST_F(CurlHttp, GetReturnsWithTheHeadersBeforeTheBody) {
     const std::string content = bytes(40 * 1024);
     root_.write("slow.log", content);
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -166,7 +160,7 @@ TEST_F(CurlHttp, AReaderThatFallsBehindHoldsTheTransferBack) {
     root_.write("big.bin", std::string(bigSize, 'x'));
     root_.write("small.log", bytes(40 * 1024));
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -195,7 +189,7 @@ TEST_F(CurlHttp, StatusesAndALoginAfterA401) {
     root_.write("private/access.log", "secret log\n");
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT,
                            {.root = root_.path(), .authPrefix = "/private/"});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server);
     ASSERT_TRUE(c);
     std::string error;
@@ -224,7 +218,7 @@ TEST_F(CurlHttp, StatusesAndALoginAfterA401) {
 
 TEST_F(CurlHttp, RequestHeadersAndProxy) {
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     auto c = connect(server, Login{"jo", "pw"});
     ASSERT_TRUE(c);
     std::string error;
@@ -256,7 +250,7 @@ TEST_F(CurlHttp, RequestHeadersAndProxy) {
 TEST_F(CurlHttp, TransportFailures) {
     root_.write("cut.log", bytes(200 * 1024));
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = root_.path()});
-    REQUIRE_SERVER(server);
+    TALLYWEB_REQUIRE_SERVER(server);
     std::string error;
     auto session = transfer_.open("agent", "", &error);
     ASSERT_TRUE(session);

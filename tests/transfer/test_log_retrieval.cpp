@@ -28,12 +28,6 @@ using test::LocalFtpServer;
 using test::LocalHttpServer;
 using test::ScratchDir;
 
-#define SKIP_UNLESS_RUNNING(server)                                   \
-    do {                                                              \
-        if ((server).unavailable()) GTEST_SKIP() << (server).error(); \
-        ASSERT_TRUE((server).running()) << (server).error();          \
-    } while (0)
-
 std::string slurp(const fs::path& p) {
     std::ifstream f(p, std::ios::binary);
     return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
@@ -135,7 +129,7 @@ TEST(LogRetrieval, FtpWildcardOfCompressedLogsCountsAsTheLocalPlainFiles) {
     }
     site.write("logs/notes.txt", "not a log\n");
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = site.path()});
-    SKIP_UNLESS_RUNNING(server);
+    TALLYWEB_REQUIRE_SERVER(server);
 
     Program remote;
     ASSERT_TRUE(
@@ -167,7 +161,7 @@ TEST(LogRetrieval, FtpDirectoryAndOneFileFormsAndADirectoryThatCannotBeEntered) 
     site.write("logs/old/access.log", logLines(2, 5));
     site.write("other/b.log", logLines(3, 7));
     LocalFtpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = site.path()});
-    SKIP_UNLESS_RUNNING(server);
+    TALLYWEB_REQUIRE_SERVER(server);
 
     // The directory form takes every file of the directory (not its subdirectories).
     Program p;
@@ -230,7 +224,7 @@ TEST(LogRetrieval, HttpDownloadsWithAndWithoutLengthLoginAndCompanions) {
     site.write("three/agent.log", "Lynx/2.8\n");
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT,
                            {.root = site.path(), .authPrefix = "/private"});
-    SKIP_UNLESS_RUNNING(server);
+    TALLYWEB_REQUIRE_SERVER(server);
 
     Program p;
     // A URL of a directory names no file: it is not fetched and not analysed.
@@ -263,7 +257,7 @@ TEST(LogRetrieval, CancelledDownloadAsksWhetherToAnalyseWhatCame) {
     site.write("logs/a.log", logLines(1, 12));
     site.write("logs/big.log", logLines(2, 4000));
     LocalHttpServer server(TALLYWEB_SERVERS_SCRIPT, {.root = site.path()});
-    SKIP_UNLESS_RUNNING(server);
+    TALLYWEB_REQUIRE_SERVER(server);
 
     Program p;
     // The first file comes whole; the second is cancelled part way (a few pieces in).
