@@ -263,26 +263,10 @@ std::string escapeDocxText(std::string_view text) {
             continue;
         }
         ++i;
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            case '\t':
-            case '\n':
-                out += static_cast<char>(c);
-                break;
-            default:
-                if (c >= 0x20 && c != 0x7F) out += static_cast<char>(c);
-                break;
+        if (const char* entity = markupEntity(static_cast<char>(c))) {
+            out += entity;
+        } else if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7F)) {
+            out += static_cast<char>(c);
         }
     }
     return out;

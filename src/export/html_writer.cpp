@@ -35,21 +35,10 @@ std::string escapeHtml(std::string_view text) {
     std::string out;
     out.reserve(text.size());
     for (const char c : text) {
-        switch (c) {
-            case '&':
-                out += "&amp;";
-                break;
-            case '<':
-                out += "&lt;";
-                break;
-            case '>':
-                out += "&gt;";
-                break;
-            case '"':
-                out += "&quot;";
-                break;
-            default:
-                out += c;
+        if (const char* entity = markupEntity(c)) {
+            out += entity;
+        } else {
+            out += c;
         }
     }
     return out;

@@ -22,6 +22,23 @@ inline constexpr std::uint32_t kLightGrey = rgb(221, 221, 221);
 inline constexpr std::uint32_t kWhite = rgb(255, 255, 255);
 inline constexpr std::uint32_t kBlack = rgb(0, 0, 0);
 
+// The entity that stands for a character markup gives a meaning to (both HTML and the XML of a
+// Word document), or null for any other character.
+inline const char* markupEntity(char c) {
+    switch (c) {
+        case '&':
+            return "&amp;";
+        case '<':
+            return "&lt;";
+        case '>':
+            return "&gt;";
+        case '"':
+            return "&quot;";
+        default:
+            return nullptr;
+    }
+}
+
 enum Alignment : int { kLeft = 0, kCenter = 1, kRight = 2, kNoAlignment = 3 };
 
 class ReportWriter {
