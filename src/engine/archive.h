@@ -12,8 +12,10 @@
 
 namespace tw::engine {
 
-// The longest counted string a reader accepts; a longer length is taken for damage.
-inline constexpr std::uint32_t kMaxCountedText = 1000;
+// The longest counted string a reader accepts; a longer length is taken for damage. A log
+// field keeps at most 9999 characters, and the texts built from one (a page with the default
+// page appended, a link joined to its page's directory) stay well within this.
+inline constexpr std::uint32_t kMaxCountedText = 16384;
 
 // What a kind's serialise operation reports for one item.
 enum class SerialiseStatus { Ok = 0, Failed = 1, Skipped = 2 };

@@ -25,7 +25,7 @@ void Statistics::forEachTable(F&& f) {
     f(directories), f(notFound), f(otherErrors), f(brokenLinks), f(pageTransitions);
     f(referrerToPage), f(referrerUrls), f(referredPages), f(referringSites);
     f(searchEngines), f(searchPhrases), f(searchKeywords), f(users), f(pagesByReferrer);
-    f(brokenLinksByPage);
+    f(brokenLinksByPage), f(sitePages);
 }
 
 void Statistics::initialise(const StatisticsOptions& o) {
@@ -55,6 +55,7 @@ void Statistics::initialise(const StatisticsOptions& o) {
     users.reset(1);
     pagesByReferrer.reset(s.pagesByReferrer());
     brokenLinksByPage.reset(s.brokenLinksByPage());
+    sitePages.reset(SitePageKind::kBuckets);
     forEachTable([&](auto& t) { t.setUseLocks(o.useLocks); });
 
     counters = {};

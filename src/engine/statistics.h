@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "engine/site_pages.h"
 #include "engine/stat_items.h"
 #include "engine/stat_table.h"
 #include "engine/string_arena.h"
@@ -106,6 +107,7 @@ class Statistics {
     StatTable<AuthUserKind> users;
     // Filled by finalisation from referrerToPage and brokenLinks.
     StatTable<GroupedKind> pagesByReferrer, brokenLinksByPage;
+    SitePageTable sitePages;  // filled by the site crawl, before any record
     RecentVisitors recent;
     std::deque<TrackedFile> tracked;  // tables hold a lock: they never move
 

@@ -63,6 +63,18 @@ void StatisticsEngine::analyse(const ingest::LogRecord& rec) {
     if (classifier_.classify(rec)) accepted_.fetch_add(1, std::memory_order_relaxed);
 }
 
+bool StatisticsEngine::addPage(std::string_view url, std::string_view title,
+                               const std::vector<std::string_view>& links) {
+    return addSitePage(stats_.sitePages, stats_.arena, url, title, links);
+}
+
+StatisticsEngine::LoadTarget StatisticsEngine::beginLoad() {
+    clear();
+    stats_.initialise(StatisticsOptions{});
+    runStart_ = 0;
+    return {stats_, results_, runStart_};
+}
+
 void StatisticsEngine::finalise() {
     results_ = engine::finalise(stats_, truncate_, removeFirstDot_);
 }

@@ -13,7 +13,7 @@
 
 namespace tw::engine {
 
-class StatisticsEngine final : public ingest::AnalysisEngine {
+class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::SitePageSink {
   public:
     // The arena's block size is a parameter so tests can run it out of memory cheaply.
     explicit StatisticsEngine(std::size_t arenaBlockBytes = StringArena::kBlockBytes);
@@ -25,6 +25,7 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
     std::uint64_t acceptedCount() const override { return accepted_.load(); }
     bool referrerSeen() const override { return stats_.counters.referrersSeen; }
     bool exhausted() const override { return stats_.arena.outOfMemory(); }
+    ingest::SitePageSink* sitePageSink() override { return this; }
 
     // Reverse lookups for reports that enable them: the cache (kept by the document from run to
     // run), the resolver, and the progress that shows the lookups and carries the cancel flag.
@@ -36,7 +37,20 @@ class StatisticsEngine final : public ingest::AnalysisEngine {
     const Results& results() const { return results_; }
     std::int64_t runStart() const { return runStart_; }
 
+    // A saved report being read back: the previous statistics are dropped and the reader fills
+    // these in place (the results' texts must point into this engine's arena). The engine then
+    // holds the loaded report as if a run had produced it.
+    struct LoadTarget {
+        Statistics& statistics;
+        Results& results;
+        std::int64_t& runStart;
+    };
+    LoadTarget beginLoad();
+
   private:
+    bool addPage(std::string_view url, std::string_view title,
+                 const std::vector<std::string_view>& links) override;
+
     Statistics stats_;
     ClassifierHooks hooks_;
     std::unique_ptr<ReverseDns> dns_;

@@ -72,7 +72,7 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     pipeline.readerState().options.europeanFormat = settings.EuropeanFormat != 0;
 
     const std::int64_t startMs = s_.clock.monotonicMillis();
-    std::thread worker([&] { analysisThread(def, files, pipeline); });
+    std::thread worker([&] { analysisThread(context, files, pipeline); });
     s_.progress.exec(def.EnableDNS ? platform::ProgressDialog::Layout::WithLookupStatus
                                    : platform::ProgressDialog::Layout::Plain);
     // The thread's last act was to complete the dialog, so this join is immediate.
@@ -118,14 +118,26 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     return true;
 }
 
-void AnalysisRun::analysisThread(const config::ReportDefinition& def, const PreparedFiles& files,
+// Used when the engine keeps no site pages: the crawl still runs and can still fail.
+class DiscardPages final : public SitePageSink {
+  public:
+    bool addPage(std::string_view, std::string_view,
+                 const std::vector<std::string_view>&) override {
+        return true;
+    }
+};
+
+void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles& files,
                                  RecordPipeline& pipeline) {
+    const config::ReportDefinition& def = context.definition;
     platform::ProgressDialog& progress = s_.progress;
     progress.waitUntilShown();
 
     if (!def.Root.empty()) {
         progress.progress(0, txt::AnalyzingSite);
-        const SpiderOutcome outcome = s_.spider.crawl(def, progress);
+        DiscardPages discard;
+        SitePageSink* sink = s_.engine->sitePageSink();
+        const SpiderOutcome outcome = s_.spider.crawl(context, progress, sink ? *sink : discard);
         if (outcome == SpiderOutcome::InvalidRoot) {
             s_.prompter.messageWithCaption(platform::text(sid::InvalidSpiderRoot),
                                            platform::text(sid::ErrorCaption), Icon::Error);

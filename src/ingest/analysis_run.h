@@ -61,7 +61,7 @@ class AnalysisRun {
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
 
   private:
-    void analysisThread(const config::ReportDefinition& def, const PreparedFiles& files,
+    void analysisThread(const RunContext& context, const PreparedFiles& files,
                         RecordPipeline& pipeline);
     bool notice(const char* setting, std::string_view text, bool okCancel, int help = 0);
 

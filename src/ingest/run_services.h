@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/report_definition.h"
@@ -21,6 +22,16 @@ struct RunContext {
     std::string domain;      // the definition's domain without its trailing "/"
 };
 
+// The pages a site crawl read. Called on the analysis thread only, before any record.
+class SitePageSink {
+  public:
+    virtual ~SitePageSink() = default;
+    // `links` are the page's distinct on-site links in the order they were found. False when
+    // the page could not be kept (memory exhausted).
+    virtual bool addPage(std::string_view url, std::string_view title,
+                         const std::vector<std::string_view>& links) = 0;
+};
+
 // The statistics side of a run. analyse() is called concurrently in parallel mode.
 class AnalysisEngine : public RecordAnalyser {
   public:
@@ -30,6 +41,9 @@ class AnalysisEngine : public RecordAnalyser {
     virtual void release() = 0;  // frees the working tables, keeps the results
     virtual std::uint64_t acceptedCount() const = 0;
     virtual bool referrerSeen() const = 0;
+    // Where the site crawl of this run records its pages; null when the engine keeps none.
+    // Valid from prepare() to the next clear().
+    virtual SitePageSink* sitePageSink() { return nullptr; }
 };
 
 struct SourceResult {
@@ -66,9 +80,10 @@ enum class SpiderOutcome { Done, Cancelled, InvalidRoot };
 class Spider {
   public:
     virtual ~Spider() = default;
-    // Runs on the analysis thread; reports through `progress` and polls its cancel flag.
-    virtual SpiderOutcome crawl(const config::ReportDefinition& definition,
-                                platform::Progress& progress) = 0;
+    // Walks the site from the definition's root page into `pages`. Runs on the analysis
+    // thread; reports through `progress` and polls its cancel flag.
+    virtual SpiderOutcome crawl(const RunContext& context, platform::Progress& progress,
+                                SitePageSink& pages) = 0;
 };
 
 // Local files only: every ";"-separated entry of Path is one file.
@@ -88,7 +103,7 @@ class MeasureOnly final : public Decompressor {
 // the hyperlink tree.
 class NoSpider final : public Spider {
   public:
-    SpiderOutcome crawl(const config::ReportDefinition&, platform::Progress&) override {
+    SpiderOutcome crawl(const RunContext&, platform::Progress&, SitePageSink&) override {
         return SpiderOutcome::Done;
     }
 };

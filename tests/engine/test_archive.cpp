@@ -44,16 +44,19 @@ TEST(Archive, LittleEndianValuesAndCountedStrings) {
     EXPECT_FALSE(r.u32(a)) << "reading past the end fails";
     EXPECT_TRUE(r.failed());
 
-    // 1000 bytes are a text; 1001, or a negative length, are damage.
-    for (const std::int32_t n : {1000, 1001, -1, -2147483647 - 1}) {
+    // Texts up to the cap are read, a long log field among them; beyond it, or a negative
+    // length, is damage.
+    constexpr auto cap = static_cast<std::int32_t>(kMaxCountedText);
+    for (const std::int32_t n : {1001, 9999, cap, cap + 1, -1, -2147483647 - 1}) {
         ArchiveWriter h;
         h.i32(n);
-        h.raw(std::string(1001, 'x'));
+        h.raw(std::string(kMaxCountedText + 1, 'x'));
         ArchiveReader hr(h.bytes());
         std::string_view s;
-        EXPECT_EQ(hr.text(s), n == 1000) << n;
-        if (n == 1000) {
-            EXPECT_EQ(s.size(), 1000u);
+        const bool fits = n >= 0 && n <= cap;
+        EXPECT_EQ(hr.text(s), fits) << n;
+        if (fits) {
+            EXPECT_EQ(s.size(), static_cast<std::size_t>(n));
         }
     }
 }
@@ -61,7 +64,7 @@ TEST(Archive, LittleEndianValuesAndCountedStrings) {
 TEST(Archive, TextPairTableRoundTripSkipsWhatCannotBeRead) {
     StringArena arena(1 << 20);
     StatTable<TextPairKind> t(3);
-    const std::string longUrl = "/" + std::string(1500, 'a');
+    const std::string longUrl = "/" + std::string(kMaxCountedText, 'a');
     for (int i = 0; i < 40; ++i)
         t.insertOrMerge({arena.copy("/from" + std::to_string(i % 7) + ".htm"),
                          arena.copy("/to" + std::to_string(i) + ".htm"),
@@ -136,7 +139,7 @@ TEST(Archive, DayAndSubItemsRoundTrip) {
     ArchiveWriter w;
     ASSERT_EQ(DayKind::write(w, {20000, 7, 1ULL << 40}), SerialiseStatus::Ok);
     ASSERT_EQ(GroupSubKind::write(w, {arena.copy("http://a/"), 9}), SerialiseStatus::Ok);
-    EXPECT_EQ(GroupSubKind::write(w, {arena.copy(std::string(1001, 'x')), 1}),
+    EXPECT_EQ(GroupSubKind::write(w, {arena.copy(std::string(kMaxCountedText + 1, 'x')), 1}),
               SerialiseStatus::Skipped);
     EXPECT_EQ(w.size(), 8u + 8 + 4 + 4 + 9 + 8) << "a skipped item writes nothing";
 

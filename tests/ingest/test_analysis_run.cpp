@@ -45,7 +45,7 @@ class ScriptedSpider final : public Spider {
   public:
     SpiderOutcome outcome = SpiderOutcome::Done;
     int calls = 0;
-    SpiderOutcome crawl(const config::ReportDefinition&, platform::Progress& p) override {
+    SpiderOutcome crawl(const RunContext&, platform::Progress& p, SitePageSink&) override {
         ++calls;
         if (outcome == SpiderOutcome::Cancelled) p.cancelFlag().set();
         return outcome;
