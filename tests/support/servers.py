@@ -26,7 +26,8 @@ how a file is sent:
 "/_headers" answers with the request line and the request headers as the body, one a line
 ("Name: value"). "/_redirect?PATH" answers 302 with PATH as its Location. "/_sent?PATH" answers with the number of body bytes written so far for the
 latest request of PATH (to see how far a client has let a transfer run ahead of its reader). A request in absolute form (as a proxy receives it) is served like any other;
-its target shows in /_headers as the request line.
+its target shows in /_headers as the request line. A path ending in "/" that names a directory
+is answered with that directory's index.html.
 """
 
 import argparse
@@ -157,6 +158,8 @@ def run_http(args):
                         [("WWW-Authenticate", 'Basic realm="tallyweb test"')])
 
             local = os.path.realpath(os.path.join(root, urllib.parse.unquote(path).lstrip("/")))
+            if path.endswith("/") and os.path.isdir(local):
+                local = os.path.join(local, "index.html")
             if not (local == root or local.startswith(root + os.sep)) or not os.path.isfile(local):
                 return self.send_small(404, "not found\n")
             with open(local, "rb") as f:
