@@ -1,10 +1,91 @@
 #include "document/document.h"
 
+#include <errno.h>
+#include <fcntl.h>
+#include <stdlib.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <filesystem>
 
+#include "document/saved_report.h"
+#include "ingest/text_search.h"
 #include "platform/strings.h"
 
 namespace tw::document {
+namespace {
+
+std::string failure(const std::string& path) {
+    return std::string(std::strerror(errno)) + ": " + path;
+}
+
+bool writeAll(int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t n = ::write(fd, bytes.data(), bytes.size());
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) return false;
+        bytes.remove_prefix(static_cast<std::size_t>(n));
+    }
+    return true;
+}
+
+// The bytes go to a fresh file beside `path` and replace it only once they are all on disk:
+// a save that fails half-way leaves whatever was at `path` before.
+bool replaceFile(const std::string& path, std::string_view bytes, std::string& reason) {
+    const std::filesystem::path target(path);
+    const std::filesystem::path folder =
+        target.has_parent_path() ? target.parent_path() : std::filesystem::path(".");
+    std::string temp = (folder / ("." + target.filename().string() + ".XXXXXX")).string();
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        reason = failure(path);
+        return false;
+    }
+    // mkstemp() makes the file private; the saved report gets the permissions an ordinary new
+    // file would, or those of the file it replaces.
+    struct stat existing {};
+    mode_t mode;
+    if (::stat(path.c_str(), &existing) == 0 && S_ISREG(existing.st_mode)) {
+        mode = existing.st_mode & 07777;
+    } else {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        mode = 0666 & ~mask;
+    }
+    bool ok = ::fchmod(fd, mode) == 0 && writeAll(fd, bytes) && ::fsync(fd) == 0;
+    if (!ok) reason = failure(path);
+    // A close can report a write the kernel deferred.
+    if (::close(fd) != 0 && ok) {
+        reason = failure(path);
+        ok = false;
+    }
+    if (ok && ::rename(temp.c_str(), path.c_str()) != 0) {
+        reason = failure(path);
+        ok = false;
+    }
+    if (!ok) ::unlink(temp.c_str());
+    return ok;
+}
+
+bool readFile(const std::string& path, std::string& bytes) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return false;
+    struct stat st {};
+    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    char buffer[65536];
+    while (ok) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) ok = false;
+        if (n <= 0) break;
+        bytes.append(buffer, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return ok;
+}
+
+}  // namespace
 
 Document::Document(DocumentServices services)
     : s_(std::move(services)),
@@ -111,6 +192,80 @@ presentation::FillResult Document::select(presentation::Handle entry, SelectOpti
     lastFill_ = presentation::fillReport(catalogue_, entry, context, table_);
     selected_ = entry;
     return lastFill_;
+}
+
+bool Document::save(const std::string& path) {
+    if (!reportPresent_) return false;
+    const SavedHeader header{definition_.Name, definition_.Root, definition_.Domain,
+                             definition_.DefaultPage, definition_.trackFiles};
+    const std::string bytes =
+        writeSavedReport(header, engine_->statistics(), engine_->results(), engine_->runStart());
+    std::string reason;
+    if (!replaceFile(path, bytes, reason)) {
+        s_.prompter.message(std::string(platform::txt::FailedToSaveDocument) + "\n" + reason,
+                            platform::Icon::Error);
+        return false;
+    }
+    // The file now holds what is shown: closing the program has nothing left to offer to save.
+    modified_ = false;
+    return true;
+}
+
+bool Document::load(const std::string& path, ingest::RunMode mode) {
+    std::string bytes;
+    SavedHeader header;
+    // The reader clears the engine only once the file has passed its version questions, so a
+    // refusal leaves the report on screen as it was.
+    bool loaded = false;
+    if (readFile(path, bytes)) {
+        std::int32_t version = 0;
+        if (mode == ingest::RunMode::Unattended && readSavedVersion(bytes, version) &&
+            version >= kFirstFutureVersion) {
+            // Whether to try a file that may be damaged is the user's call; with no one to ask,
+            // nothing doubtful is shown as a report.
+            s_.prompter.message(platform::text(platform::sid::SavedFileFromFuture),
+                                platform::Icon::Warning);
+        } else {
+            const LoadStatus status = readSavedReport(bytes, s_.prompter, *engine_, header).status;
+            loaded = status == LoadStatus::Loaded || status == LoadStatus::ShortRead;
+        }
+    }
+    if (!loaded) {
+        s_.prompter.message(platform::txt::FailedToOpenDocument, platform::Icon::Error);
+        return false;
+    }
+
+    definition_ = config::ReportDefinition{};
+    definition_.Name = header.name;
+    definition_.Root = header.root;
+    definition_.Domain = header.domain;
+    definition_.DefaultPage = header.defaultPage;
+    definition_.trackFiles = header.trackFiles;
+    // The file does not say how the site was crawled; a root given as an address was crawled
+    // over the network, and the hyperlink tree finds its root page by that.
+    const std::string scheme = header.root.substr(0, header.root.find("://"));
+    definition_.Internet =
+        ingest::equalsIgnoringCase(scheme, "http") || ingest::equalsIgnoringCase(scheme, "https")
+            ? 1
+            : 0;
+    reportPresent_ = true;
+    modified_ = false;
+    exportPending_ = false;
+    autoExport_ = AutoExport::NotAsked;
+    interactive_ = mode == ingest::RunMode::Interactive;
+    title_ = std::filesystem::path(path).filename().string();
+    catalogue_.build(engine_->statistics().counters, definition_);
+    table_.setLayout(0, 0, -1);
+    select(catalogue_.initialSelection());
+    return true;
+}
+
+std::string Document::proposedFileName() const {
+    std::string name =
+        definition_.Name.empty() ? std::string(platform::txt::DefaultReportName) : definition_.Name;
+    for (char& c : name)
+        if (c == '\0' || std::strchr("/\\:*?\"<>|", c) != nullptr) c = '_';
+    return name + std::string(kSavedReportExtension);
 }
 
 }  // namespace tw::document

@@ -92,6 +92,23 @@ class Document {
     const presentation::ReportTable& table() const { return table_; }
     const presentation::FillResult& lastFill() const { return lastFill_; }
 
+    // Saves the analysis as a saved report at `path`: written under a temporary name in the
+    // same folder and renamed over `path` only when whole, so a failed save leaves no partial
+    // file and an older file of that name intact. Reports a failure through the prompter.
+    // False when no report is present or the file could not be written. Changes nothing the
+    // document shows; a successful save clears the modified mark.
+    bool save(const std::string& path);
+    // Reads a saved report in place of the current one. On success: report present, not
+    // modified, titled after the file's name, the tree built with General Statistics selected,
+    // no export pending (a loaded report is never exported automatically); a file that ends
+    // early keeps what was read and still counts as loaded. On failure (unreadable file, a
+    // version too old, a newer version the user declines) the program's own message, if any,
+    // then "Failed to open document."; the document keeps what it showed before. Unattended,
+    // a newer version is refused with the question's text rather than tried.
+    bool load(const std::string& path, ingest::RunMode mode = ingest::RunMode::Interactive);
+    // The file name Save proposes: the report name made safe for a file name, with ".twb".
+    std::string proposedFileName() const;
+
     // Null while no report is present.
     const engine::Statistics* statistics() const;
     const engine::Results* results() const;

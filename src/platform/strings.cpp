@@ -212,6 +212,15 @@ constexpr Entry kTable[] = {
      "There was an error decompressing the following file:\n\t%s\n\nThis error is most "
      "likely the result of Tallyweb trying to decompress a corrupt or nonexistent file. This "
      "error is especially likely to occur if you have canceled a FTP or Web download."},
+    {sid::SavedFileTooOld,
+     "A major change was made beginning in Tallyweb 2.5 to the format of saved .twb files. The "
+     "current version of Tallyweb is incompatible with .twb files saved with pre-2.5 versions. "
+     "To view a file saved by an older version, see the support pages at "
+     "https://tallyweb.org/support/."},
+    {sid::SavedFileFromFuture,
+     "The file you have tried to load may either be corrupt, or may be from a future version of "
+     "Tallyweb. Tallyweb can try to load the file, but some features may be missing. Would you "
+     "like Tallyweb to try to load the file?"},
     {sid::OleInitFailed, "The OLE libraries could not be initialized; Tallyweb will now abort."},
     {sid::RootNotAPage,
      "The URL that you type must point directly to a page.\n\nAccepted: "

@@ -52,6 +52,9 @@ inline constexpr int ConnectingFtp = 61408;
 inline constexpr int ConnectingWeb = 61409;
 inline constexpr int ClosingSession = 61410;
 inline constexpr int DecompressError = 32907;
+// Saved reports.
+inline constexpr int SavedFileTooOld = 32866;
+inline constexpr int SavedFileFromFuture = 61402;
 }  // namespace sid
 
 // Help topics opened from messages.
@@ -96,6 +99,12 @@ inline constexpr std::string_view Transferred = "Transferred %d bytes of ";
 inline constexpr std::string_view Decompressing = "Preprocessing log files: Decompressing ";
 inline constexpr std::string_view LogDownloadAgent = "Tallyweb Tree Analyzer";
 inline constexpr std::string_view SpiderAgent = "Tallyweb Web Analyzer";
+inline constexpr std::string_view Parsing = "Parsing ";
+inline constexpr std::string_view ErrorDownloading = "Error downloading ";
+inline constexpr std::string_view FailedToOpenDocument = "Failed to open document.";
+inline constexpr std::string_view FailedToSaveDocument = "Failed to save document.";
+inline constexpr std::string_view SaveAsTitle = "Save As";
+inline constexpr std::string_view SavedFileFilter = "Tallyweb Files (*.twb)";
 inline constexpr std::string_view UploadAgent = "Tallyweb Uploader";
 }  // namespace txt
 

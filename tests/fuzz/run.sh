@@ -9,13 +9,35 @@ if ! command -v clang++-14 >/dev/null; then
     exit 0
 fi
 out=build-fuzz
-mkdir -p "$out/corpus-host-cache"
-clang++-14 -std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-    -Isrc tests/fuzz/fuzz_host_cache.cpp src/engine/host_cache.cpp src/engine/archive.cpp \
-    src/engine/lookup2.cpp src/ingest/text_search.cpp -o "$out/fuzz_host_cache"
-"$out/fuzz_host_cache" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-    "$out/corpus-host-cache" 2>"$out/fuzz_host_cache.log" || {
-    tail -40 "$out/fuzz_host_cache.log" >&2
-    exit 1
+flags=(-std=c++20 -O1 -g -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -Isrc)
+
+# run NAME CORPUS: runs one built target over its corpus for the bounded time.
+run() {
+    "$out/$1" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 "$2" \
+        2>"$out/$1.log" || {
+        tail -40 "$out/$1.log" >&2
+        exit 1
+    }
+    echo "$1:" >&2
+    grep -E '^(stat::number_of_executed_units|Done)' "$out/$1.log" >&2 || true
 }
-grep -E '^(stat::number_of_executed_units|Done)' "$out/fuzz_host_cache.log" >&2 || true
+
+mkdir -p "$out/corpus-host-cache"
+clang++-14 "${flags[@]}" tests/fuzz/fuzz_host_cache.cpp src/engine/host_cache.cpp \
+    src/engine/archive.cpp src/engine/lookup2.cpp src/ingest/text_search.cpp \
+    -o "$out/fuzz_host_cache"
+run fuzz_host_cache "$out/corpus-host-cache"
+
+# The saved-report reader needs the whole engine behind it. Its corpus starts from a small real
+# saved report, which the target writes itself to the path in TALLYWEB_FUZZ_SEED.
+mkdir -p "$out/corpus-saved-report"
+clang++-14 "${flags[@]}" tests/fuzz/fuzz_saved_report.cpp src/document/saved_report.cpp \
+    src/engine/archive.cpp src/engine/filter_set.cpp src/engine/host_cache.cpp \
+    src/engine/lookup2.cpp src/engine/record_classifier.cpp src/engine/referrers.cpp \
+    src/engine/results.cpp src/engine/reverse_dns.cpp src/engine/site_pages.cpp \
+    src/engine/statistics.cpp src/engine/statistics_engine.cpp src/engine/string_arena.cpp \
+    src/engine/user_agents.cpp src/ingest/text_search.cpp src/ingest/log_time.cpp \
+    src/platform/resolver.cpp src/platform/strings.cpp -o "$out/fuzz_saved_report"
+TALLYWEB_FUZZ_SEED="$out/corpus-saved-report/seed.twb" "$out/fuzz_saved_report" -runs=0 \
+    "$out/corpus-saved-report" 2>/dev/null
+run fuzz_saved_report "$out/corpus-saved-report"

@@ -1,0 +1,428 @@
+// Saved reports: a report saved and opened again shows what it showed, old and future versions
+// are handled as the user is told, and damaged or hostile files end the reading cleanly.
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <stdlib.h>
+#include <sys/resource.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+
+#include "document/document.h"
+#include "document/saved_report.h"
+#include "engine/archive.h"
+#include "platform/mapped_file.h"
+#include "platform/strings.h"
+#include "support/fakes.h"
+#include "support/local_servers.h"
+#include "support/scripted_resolver.h"
+
+namespace tw::document {
+namespace {
+
+namespace fs = std::filesystem;
+using engine::ArchiveWriter;
+using presentation::Handle;
+
+std::string readAll(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string line(const std::string& host, const std::string& page, int status,
+                 const std::string& referrer, const std::string& agent, int second) {
+    return host + " - - [18/May/2015:11:00:" + (second < 10 ? "0" : "") + std::to_string(second) +
+           " +0000] \"GET " + page + " HTTP/1.0\" " + std::to_string(status) + " 500 \"" +
+           referrer + "\" \"" + agent + "\"\n";
+}
+
+struct Fixture {
+    test::ScratchDir data, files;
+    platform::MemorySettings settings;
+    test::FakePrompter prompter;
+    test::FakeProgressDialog progress;
+    test::FakeClock clock;
+    platform::PosixFileOpener opener;
+    ingest::PlainFileSources sources;
+    ingest::MeasureOnly measure;
+    ingest::NoSpider spider;
+    test::ScriptedResolver resolver;
+
+    Fixture() { settings.setDataFolder(data.path().string()); }
+    std::unique_ptr<Document> document() {
+        return std::make_unique<Document>(DocumentServices{settings,
+                                                           prompter,
+                                                           progress,
+                                                           clock,
+                                                           opener,
+                                                           sources,
+                                                           measure,
+                                                           spider,
+                                                           resolver,
+                                                           nullptr,
+                                                           {}});
+    }
+    // Host names, a search engine, internal and external referrers, a broken link and a
+    // tracked file, on top of whatever `more` names.
+    config::ReportDefinition definition(const std::string& more = "") {
+        const std::string ie = "Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)";
+        const std::string log =
+            line("www.example.de", "/track/me.html", 200, "http://google.com/search?q=blue+cat", ie,
+                 1) +
+            line("www.example.de", "/gone.html", 404, "http://www.site.example/a.html", ie, 2) +
+            line("mail.example.org", "/a.html", 200, "http://www.site.example/track/me.html",
+                 "Lynx/2.8", 3) +
+            line("mail.example.org", "/img/x.gif", 206, "http://other.example/links", ie, 4);
+        config::ReportDefinition d;
+        d.Name = "Site";
+        d.Domain = "http://www.site.example";
+        d.Root = "http://www.site.example/";
+        d.DefaultPage = "index.html";
+        d.Path = files.write("own.log", log).string() + (more.empty() ? "" : ";" + more);
+        d.File = 1;
+        d.trackFiles = {"/track/me.html"};
+        d.Export = 1;
+        return d;
+    }
+};
+
+struct Shown {
+    std::string title;
+    std::vector<std::string> texts;  // description, message and graph texts
+    std::vector<std::string> headers;
+    std::vector<std::vector<std::string>> cells;
+    bool operator==(const Shown&) const = default;
+};
+
+std::size_t browserClass(int label) {
+    const auto& labels = engine::kBrowserLabels;
+    return static_cast<std::size_t>(
+        std::distance(labels.begin(), std::find(labels.begin(), labels.end(), label)));
+}
+constexpr int kOperaLabel = 32773;
+
+// Every entry of the tree, by its title, as the views show it.
+std::map<std::string, Shown> walk(Document& doc) {
+    std::map<std::string, Shown> out;
+    const Handle before = doc.selected();
+    for (Handle h : doc.catalogue().depthFirst()) {
+        doc.select(h);
+        const presentation::ReportTable& t = doc.table();
+        Shown& s = out[doc.catalogue().entry(h)->title];
+        s.title = t.title;
+        s.texts = {t.description, t.message, t.graphStartTime, t.graphStep};
+        for (int c = 0; c < t.columns(); ++c) s.headers.push_back(t.header(c));
+        for (int r = 0; r < t.rows(); ++r) {
+            s.cells.emplace_back();
+            for (int c = 0; c < t.columns(); ++c) s.cells.back().push_back(t.cell(r, c));
+        }
+    }
+    doc.select(before);
+    return out;
+}
+
+// A file of `version` with empty arrays, `hosts` as its visitors and `opera` as the Opera count
+// (written only where the version has it); `head` stops it before the visitors.
+std::string handMade(std::int32_t version, const std::vector<std::string>& hosts = {},
+                     std::uint64_t opera = 0, bool head = false) {
+    ArchiveWriter w;
+    w.i32(version);
+    for (const char* s : {"Old", "", "http://old.example"}) w.text(s);
+    for (int i = 0; i < 3; ++i) w.u64(10);
+    if (version >= 7) w.text("home.htm");
+    w.i32(1);
+    for (int i = 0; i < 4; ++i) w.u64(0);
+    if (version >= 10) w.u64(opera);
+    for (int i = 0; i < 12; ++i) w.u64(0);
+    if (version <= 8) w.u64(99);
+    for (int i = 0; i < 5; ++i) w.u64(0);
+    if (version >= 10)
+        for (int i = 0; i < 4; ++i) w.u64(0);
+    for (int i = 0; i < 4; ++i) w.u64(5);
+    if (head) return w.bytes();
+    w.i32(static_cast<std::int32_t>(hosts.size()));
+    for (const std::string& h : hosts) {
+        w.text(h);
+        w.u64(1);
+        w.u64(1);
+        w.i32(1400000000);
+    }
+    for (int i = 0; i < 18; ++i) w.i32(0);  // the remaining arrays, all empty
+    for (int i = 0; i < 31; ++i) w.u64(1);
+    for (int i = 0; i < 3; ++i) w.i32(1400000000);
+    w.u64(5), w.i32(1400000000), w.u64(5), w.u64(5), w.u64(5);
+    w.u64(7), w.u64(7), w.u64(7);
+    for (int i = 0; i < 3; ++i) w.i32(1);
+    for (int t = 0; t < 2; ++t) w.i32(1), w.u32(10000), w.u64(0), w.u64(0);
+    if (version >= 8) w.i32(0);
+    return w.bytes();
+}
+
+TEST(SavedReport, ASavedReportOpensAsItWasShown) {
+    Fixture f;
+    auto original = f.document();
+    const std::string big =
+        std::string(TALLYWEB_DATA_DIR) + "/combined/elastic-examples_apache_logs.log";
+    ASSERT_TRUE(original->generate(f.definition(big), ingest::RunMode::Unattended));
+    const engine::Statistics& stats = *original->statistics();
+    ASSERT_TRUE(stats.counters.hostNamesSeen && stats.counters.agentsSeen &&
+                stats.counters.referrersSeen);
+    ASSERT_FALSE(original->results()->searchEngines.empty());
+    ASSERT_FALSE(original->results()->brokenLinksByPage.empty());
+    ASSERT_GT(stats.pageTransitions.size(), 0u);
+    ASSERT_FALSE(original->results()->trackedDays.at(0).empty());
+    EXPECT_EQ(original->proposedFileName(), "Site.twb");
+
+    const std::map<std::string, Shown> before = walk(*original);
+    const std::string path = (f.files.path() / "site.twb").string();
+    ASSERT_TRUE(original->save(path));
+    EXPECT_EQ(walk(*original), before) << "saving changes nothing shown";
+
+    // The suffix array stands twice, back to back.
+    const std::string bytes = readAll(path);
+    ArchiveWriter suffixes;
+    suffixes.i32(static_cast<std::int32_t>(original->results()->domainSuffixes.size()));
+    for (const auto& s : original->results()->domainSuffixes) {
+        suffixes.text(s.text.view());
+        suffixes.u64(s.hits);
+    }
+    ASSERT_GT(suffixes.size(), 4u);
+    EXPECT_NE(bytes.find(suffixes.bytes() + suffixes.bytes()), std::string::npos);
+
+    auto loaded = f.document();
+    ASSERT_TRUE(loaded->load(path));
+    EXPECT_TRUE(loaded->reportPresent());
+    EXPECT_FALSE(loaded->modified());
+    EXPECT_FALSE(loaded->exportPending());
+    EXPECT_EQ(loaded->title(), "site.twb");
+    EXPECT_EQ(loaded->selected(), loaded->catalogue().initialSelection());
+    config::ReportDefinition expected;
+    expected.Name = "Site";
+    expected.Domain = "http://www.site.example";
+    expected.Root = "http://www.site.example/";
+    expected.DefaultPage = "index.html";
+    expected.trackFiles = {"/track/me.html"};
+    expected.Internet = 1;  // a root given as an address was crawled over the network
+    EXPECT_EQ(loaded->definition(), expected);
+    EXPECT_EQ(loaded->statistics()->pageTransitions.size(), stats.pageTransitions.size());
+    EXPECT_EQ(loaded->results()->pageTransitions.size(),
+              original->results()->pageTransitions.size());
+
+    const std::map<std::string, Shown> after = walk(*loaded);
+    ASSERT_EQ(after.size(), before.size());
+    const std::set<std::string> unsavedClasses = {"Opera", "OSF1", "IRIX", "SunOS", "HP-UX"};
+    const std::set<std::string> unsavedBytes = {"Domain Name", "Most Requested Pages",
+                                                "Most Requested Files", "Most Requested Images",
+                                                "Most Requested Directories"};
+    for (const auto& [entry, was] : before) {
+        SCOPED_TRACE(entry);
+        const Shown& now = after.at(entry);
+        EXPECT_EQ(now.title, was.title);
+        EXPECT_EQ(now.headers, was.headers);
+        EXPECT_EQ(now.texts, was.texts);
+        if (entry == "Recent Accesses") {
+            EXPECT_TRUE(now.cells.empty()) << "the ring is not saved";
+            continue;
+        }
+        ASSERT_EQ(now.cells.size(), was.cells.size());
+        if (entry == "Browser" || entry == "Operating System") {
+            // The unsaved classes read back as 0, which moves every share: compare the hits.
+            std::map<std::string, std::string> hitsWas, hitsNow;
+            for (const auto& row : was.cells) hitsWas[row[0]] = row[1];
+            for (const auto& row : now.cells) hitsNow[row[0]] = row[1];
+            for (const auto& [label, hits] : hitsWas) {
+                if (unsavedClasses.count(label)) {
+                    EXPECT_EQ(hitsNow[label], "0") << label;
+                } else {
+                    EXPECT_EQ(hitsNow[label], hits) << label;
+                }
+            }
+            continue;
+        }
+        for (std::size_t r = 0; r < was.cells.size(); ++r) {
+            for (std::size_t c = 0; c < was.cells[r].size(); ++c) {
+                if (unsavedBytes.count(entry) && was.headers.at(c) == "Bandwidth") {
+                    EXPECT_EQ(now.cells[r][c], "0.00 bytes");
+                } else {
+                    EXPECT_EQ(now.cells[r][c], was.cells[r][c]) << "row " << r << " col " << c;
+                }
+            }
+        }
+    }
+    EXPECT_GT(stats.browsers[browserClass(kOperaLabel)], 0u)
+        << "the log must exercise the unsaved Opera count";
+
+    // The crawl's pages come back with their links.
+    engine::StatisticsEngine crawled(1 << 20), back(1 << 20);
+    const auto target = crawled.beginLoad();
+    ASSERT_TRUE(engine::addSitePage(target.statistics.sitePages, target.statistics.arena, "/a.html",
+                                    "A", {"/b.html", "/c.html"}));
+    SavedHeader header;
+    const std::string withPages =
+        writeSavedReport(header, crawled.statistics(), crawled.results(), 0);
+    ASSERT_EQ(readSavedReport(withPages, f.prompter, back, header).status, LoadStatus::Loaded);
+    const engine::SitePageKind::Item* page =
+        engine::findSitePage(back.statistics().sitePages, "/a.html");
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->title.view(), "A");
+    ASSERT_EQ(page->linkCount, 2u);
+    EXPECT_EQ(page->links[1].view(), "/c.html");
+}
+
+TEST(SavedReport, VersionsAndTextLengths) {
+    Fixture f;
+    auto doc = f.document();
+    ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
+    const auto shownBefore = walk(*doc);
+    const auto unchanged = [&] {
+        EXPECT_EQ(doc->title(), "Site");
+        EXPECT_TRUE(doc->reportPresent());
+        EXPECT_EQ(walk(*doc), shownBefore);
+    };
+
+    ASSERT_TRUE(doc->load(f.files.write("six.twb", handMade(6))));
+    EXPECT_EQ(doc->definition().DefaultPage, "index.html");
+    EXPECT_EQ(doc->definition().Domain, "http://old.example");
+    EXPECT_EQ(doc->results()->totalHits, 7u) << "read to the end";
+    ASSERT_TRUE(doc->load(f.files.write("eight.twb", handMade(8))));
+    EXPECT_EQ(doc->definition().DefaultPage, "home.htm");
+
+    ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
+    f.prompter.clear();
+    EXPECT_FALSE(doc->load(f.files.write("five.twb", handMade(5))));
+    EXPECT_EQ(f.prompter.texts(),
+              (std::vector<std::string>{std::string(platform::text(platform::sid::SavedFileTooOld)),
+                                        std::string(platform::txt::FailedToOpenDocument)}));
+    unchanged();
+
+    const std::string future = f.files.write("twelve.twb", handMade(12, {}, 42)).string();
+    f.prompter.clear();
+    f.prompter.queueAnswer(platform::Answer::No);
+    EXPECT_FALSE(doc->load(future));
+    EXPECT_EQ(
+        f.prompter.texts(),
+        (std::vector<std::string>{std::string(platform::text(platform::sid::SavedFileFromFuture)),
+                                  std::string(platform::txt::FailedToOpenDocument)}));
+    unchanged();
+    EXPECT_FALSE(doc->load((f.files.path() / "absent.twb").string()));
+    unchanged();
+    // Headless there is no one to answer (the fake would say Yes): refused without asking.
+    f.prompter.clear();
+    EXPECT_FALSE(doc->load(future, ingest::RunMode::Unattended));
+    EXPECT_EQ(f.prompter.texts().size(), 2u);
+    unchanged();
+    f.prompter.queueAnswer(platform::Answer::Yes);
+    ASSERT_TRUE(doc->load(future));
+    EXPECT_EQ(doc->statistics()->browsers[browserClass(kOperaLabel)], 42u)
+        << "the Opera count of a newer version";
+    EXPECT_EQ(doc->results()->totalHits, 7u);
+
+    // Long texts: up to the field cap they load; beyond it the load ends at that text.
+    test::FakePrompter quiet;
+    engine::StatisticsEngine engine(1 << 20);
+    SavedHeader header;
+    for (std::size_t n : {1001u, 9999u}) {
+        const std::string file = handMade(9, {"a.example", std::string(n, 'h')});
+        EXPECT_EQ(readSavedReport(file, quiet, engine, header).status, LoadStatus::Loaded);
+        ASSERT_EQ(engine.results().visitors.size(), 2u);
+        EXPECT_EQ(engine.results().visitors[1].host.length, n);
+    }
+    const std::string cut = handMade(9, {"a.example", std::string(20000, 'h'), "b.example"});
+    EXPECT_EQ(readSavedReport(cut, quiet, engine, header).status, LoadStatus::ShortRead);
+    ASSERT_EQ(engine.results().visitors.size(), 1u);
+    EXPECT_EQ(engine.results().visitors[0].host.view(), "a.example");
+    EXPECT_EQ(header.name, "Old");
+    EXPECT_EQ(engine.statistics().counters.totalBytes, 5u) << "what came before is kept";
+    EXPECT_EQ(engine.results().totalHits, 0u) << "what came after is not";
+    EXPECT_TRUE(quiet.texts().empty());
+}
+
+TEST(SavedReport, DamagedAndHostileFilesEndTheReadingCleanly) {
+    Fixture f;
+    auto doc = f.document();
+    ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
+    const std::string path = (f.files.path() / "small.twb").string();
+    ASSERT_TRUE(doc->save(path));
+    const std::string bytes = readAll(path);
+
+    test::FakePrompter quiet;
+    engine::StatisticsEngine engine(1 << 20);
+    SavedHeader header;
+    ASSERT_EQ(readSavedReport(bytes, quiet, engine, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(engine.results().totalHits, doc->results()->totalHits);
+    for (std::size_t n = 0; n < bytes.size(); ++n) {
+        const LoadStatus st =
+            readSavedReport(std::string_view(bytes).substr(0, n), quiet, engine, header).status;
+        if (st != LoadStatus::ShortRead) {
+            ADD_FAILURE() << "prefix of " << n << " bytes";
+            break;
+        }
+    }
+    EXPECT_TRUE(quiet.texts().empty());
+
+    // A count no file could hold is refused before anything is allocated from it.
+    std::string hostile = handMade(9, {}, 0, true);
+    ArchiveWriter tail;
+    tail.i32(0x7fffffff);
+    tail.u64(1);
+    hostile += tail.bytes();
+    EXPECT_EQ(readSavedReport(hostile, quiet, engine, header).status, LoadStatus::ShortRead);
+    EXPECT_EQ(engine.statistics().counters.totalBytes, 5u);
+    EXPECT_TRUE(engine.results().visitors.empty());
+}
+
+TEST(SavedReport, AFailedSaveLeavesNothingBehind) {
+    Fixture f;
+    auto doc = f.document();
+    EXPECT_FALSE(doc->save((f.files.path() / "empty.twb").string())) << "no report to save";
+    ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
+
+    const fs::path folder = f.files.path() / "out";
+    fs::create_directories(folder / "taken.twb");
+    EXPECT_FALSE(doc->save((folder / "taken.twb").string()));
+    EXPECT_FALSE(doc->save((folder / "missing" / "x.twb").string()));
+    const std::vector<std::string> reports = f.prompter.texts();
+    ASSERT_EQ(reports.size(), 2u);
+    for (const std::string& t : reports) {
+        EXPECT_EQ(t.rfind(platform::txt::FailedToSaveDocument, 0), 0u) << t;
+        EXPECT_NE(t.find(folder.string()), std::string::npos) << "names the file: " << t;
+    }
+
+    // A write that fails part-way (the file size limit) leaves the older file as it was.
+    const std::string old = (folder / "old.twb").string();
+    std::ofstream(old) << "older";
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto previous = signal(SIGXFSZ, SIG_IGN);
+    rlimit small = saved;
+    small.rlim_cur = 64;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    const bool savedSmall = doc->save(old);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, previous);
+    EXPECT_FALSE(savedSmall);
+    EXPECT_EQ(readAll(old), "older");
+    EXPECT_EQ(f.prompter.texts().size(), 3u);
+    std::set<std::string> names;
+    for (const auto& e : fs::directory_iterator(folder)) names.insert(e.path().filename());
+    EXPECT_EQ(names, (std::set<std::string>{"old.twb", "taken.twb"})) << "no temporary left";
+
+    ASSERT_TRUE(doc->save(old));
+    EXPECT_NE(readAll(old), "older");
+
+    config::ReportDefinition odd = f.definition();
+    odd.Name = std::string("a/b\\c:d*e?f\"g<h>i|j") + '\0' + "k";
+    ASSERT_TRUE(doc->generate(odd, ingest::RunMode::Unattended));
+    EXPECT_EQ(doc->proposedFileName(), "a_b_c_d_e_f_g_h_i_j_k.twb");
+    odd.Name.clear();
+    ASSERT_TRUE(doc->generate(odd, ingest::RunMode::Unattended));
+    EXPECT_EQ(doc->proposedFileName(), std::string(platform::txt::DefaultReportName) + ".twb");
+}
+
+}  // namespace
+}  // namespace tw::document
