@@ -8,6 +8,7 @@ namespace tw::app {
 const char* const kCliUsage =
     "Usage: tallyweb-cli [OPTION]... LOG...\n"
     "       tallyweb-cli --autoreport NAME [OUTPUT OPTION]...\n"
+    "       tallyweb-cli --open FILE.twb [OUTPUT OPTION]...\n"
     "       tallyweb-cli --list\n"
     "\n"
     "Analyse web-server access logs (NCSA common and combined, IIS, W3C extended,\n"
@@ -24,7 +25,9 @@ const char* const kCliUsage =
     "                       referrer and agent logs are found beside it\n"
     "  --track PATTERN      graph the hits of a page or pattern over time\n"
     "                       (repeatable), e.g. --track '/docs/*'\n"
-    "  --root PAGE          root page of the hyperlink tree\n"
+    "  --root PAGE          root page of the hyperlink tree: a page of the site's\n"
+    "                       files on disk, or its http:// or https:// address to\n"
+    "                       crawl the live site\n"
     "  --depth N            link depth of the hyperlink tree (default 3)\n"
     "  --setting NAME=VALUE override one program setting for this run only\n"
     "                       (repeatable), e.g. TruncateReports=1000, TimeOffset=-2\n"
@@ -33,12 +36,18 @@ const char* const kCliUsage =
     "  --autoreport NAME    generate the stored report of that name (as listed)\n"
     "  --list               list the stored reports with their log files\n"
     "\n"
+    "Saved reports:\n"
+    "  --save FILE.twb      after the run, save the analysis to FILE.twb\n"
+    "  --open FILE.twb      show a saved analysis instead of reading logs; the\n"
+    "                       output options work on it as on a run\n"
+    "\n"
     "Output (by default the General Statistics, one row a line, label and value\n"
     "separated by a tab):\n"
     "  --report ENTRY       print the report of that name in the report tree\n"
     "                       instead, e.g. \"Most Requested Pages\", \"Browser\",\n"
     "                       \"/index.html (hits)\": a header line, then the rows,\n"
-    "                       cells separated by tabs\n"
+    "                       cells separated by tabs; \"Hyperlink Tree View\" prints\n"
+    "                       the tree, one page a line, indented by level\n"
     "  --export FORMAT PATH also export the whole report: FORMAT html, csv or docx\n"
     "\n"
     "  -h, --help           show this help and exit\n"
@@ -47,7 +56,7 @@ const char* const kCliUsage =
     "Tallyweb.conf). Messages and progress go to standard error; nothing is asked.\n"
     "Exit status: 0 report produced (and exported when asked); 1 no report (nothing\n"
     "accepted, no log files, cancelled, or the report entry shows a message);\n"
-    "2 usage error or unknown report name; 3 export or upload failed.\n";
+    "2 usage error or unknown report name; 3 export, upload or save failed.\n";
 
 namespace {
 
@@ -113,7 +122,7 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
             if (!flag(o.list)) return fail("option '--list' takes no value");
         } else if (arg == "--domain" || arg == "--default-page" || arg == "--track" ||
                    arg == "--root" || arg == "--depth" || arg == "--setting" || arg == "--report" ||
-                   arg == "--autoreport") {
+                   arg == "--autoreport" || arg == "--open" || arg == "--save") {
             if (!value(v)) return fail("option '" + arg + "' needs a value");
             if (arg == "--domain") {
                 o.domain = v;
@@ -135,6 +144,9 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
                 o.settings.emplace_back(v.substr(0, eq), v.substr(eq + 1));
             } else if (arg == "--report") {
                 o.report = v;
+            } else if (arg == "--open" || arg == "--save") {
+                if (v.empty()) return fail("option '" + arg + "' needs a file name");
+                (arg == "--open" ? o.open : o.save) = v;
             } else {
                 o.autoReport = v;
             }
@@ -160,15 +172,16 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
         }
     }
     if (o.help) return p;
-    const bool stored = o.autoReport.has_value() || o.list;
-    if (o.list && o.autoReport) return fail("--list and --autoreport cannot be combined");
-    if (stored && !o.logs.empty())
-        return fail("log files cannot be given with " +
-                    std::string(o.list ? "--list" : "--autoreport"));
-    if (o.list && (o.report || o.exportTo)) return fail("--list prints no report");
+    const bool stored = o.autoReport.has_value() || o.list || o.open.has_value();
+    const std::string storedOption = o.list ? "--list" : o.autoReport ? "--autoreport" : "--open";
+    if ((o.list ? 1 : 0) + (o.autoReport ? 1 : 0) + (o.open ? 1 : 0) > 1)
+        return fail("--list, --autoreport and --open cannot be combined");
+    if (stored && !o.logs.empty()) return fail("log files cannot be given with " + storedOption);
+    if (o.list && (o.report || o.exportTo || o.save)) return fail("--list prints no report");
     if (stored && !definitionOption.empty())
-        return fail("'" + definitionOption + "' shapes a one-off report: a stored report keeps " +
-                    "its own definition");
+        return fail("'" + definitionOption + "' shapes a one-off report: " +
+                    (o.open ? "a saved report was analysed already"
+                            : "a stored report keeps its own definition"));
     if (!stored && o.logs.empty()) return fail("no log file given");
     return p;
 }

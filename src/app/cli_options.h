@@ -14,6 +14,8 @@ struct CliOptions {
     bool help = false;
     bool list = false;
     std::optional<std::string> autoReport;  // a stored report's name
+    std::optional<std::string> open;        // a saved report to show instead of a run
+    std::optional<std::string> save;        // where to save the analysis afterwards
 
     // A one-off report over the given logs.
     std::vector<std::string> logs;

@@ -15,9 +15,12 @@
 #include "config/run_settings.h"
 #include "document/document.h"
 #include "export/export_run.h"
+#include "ingest/text_search.h"
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
 #include "platform/resolver.h"
+#include "site/hyperlink_tree.h"
+#include "site/spider.h"
 #include "transfer/curl_transfer.h"
 #include "transfer/gzip_logs.h"
 #include "transfer/log_retrieval.h"
@@ -79,6 +82,12 @@ tw::config::ReportDefinition oneOffDefinition(const tw::app::CliOptions& o) {
     def.ApacheTwoFileFormat = o.threeFile ? 1 : 0;
     for (const std::string& t : o.tracks) def.trackFiles.push_back(tw::config::trackedFileEntry(t));
     def.Root = o.root;
+    // An address is crawled over the network; anything else names the site's files on disk.
+    const std::string scheme = o.root.substr(0, o.root.find(':'));
+    def.Internet = tw::ingest::equalsIgnoringCase(scheme, "http") ||
+                           tw::ingest::equalsIgnoringCase(scheme, "https")
+                       ? 1
+                       : 0;
     def.RecursionDepth = o.depth;
     return def;
 }
@@ -107,6 +116,26 @@ bool exportTo(tw::document::Document& doc,
         doc, what, tw::config::RunSettings::read(settings), services, false, clock.nowSeconds());
     if (out.ok) std::fprintf(stderr, "Exported to %s\n", out.address.c_str());
     return out.ok;
+}
+
+// The hyperlink tree as text: every branch opened in turn, one page a line, indented by its
+// level. Links lead back up as often as down, so the print stops at the crawl's own depth.
+void printTreeNode(tw::site::HyperlinkTree& tree, tw::site::TreeNode& node, int level,
+                   int maxLevel) {
+    std::printf("%*s%s\t%s\t%s\t%s\n", 2 * level, "", node.url.c_str(),
+                node.parent ? std::to_string(node.hits).c_str() : "",
+                node.parent ? (std::to_string(node.share) + "%").c_str() : "",
+                node.title.empty() ? "(no title)" : node.title.c_str());
+    if (level + 1 >= maxLevel || node.childCount == 0) return;
+    if (!node.expanded) tree.toggle(node);
+    for (auto& child : node.children) printTreeNode(tree, *child, level + 1, maxLevel);
+}
+
+void printTree(const tw::document::Document& doc) {
+    tw::site::HyperlinkTree tree(*doc.statistics(), doc.definition());
+    std::printf("File Name\tHits from Parent to Page\tPercentage\tTitle\n");
+    const int depth = doc.definition().RecursionDepth;
+    printTreeNode(tree, tree.root(), 0, depth < 1 ? 1 : depth > 20 ? 20 : depth);
 }
 
 int listReports(const tw::platform::SettingsProfile& store) {
@@ -168,22 +197,33 @@ int main(int argc, char** argv) {
     const std::string downloads = downloadRoot(store);
     tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
     tw::transfer::GzipPreprocessor gzip(runFolder(store), downloads, progress, prompter);
-    tw::ingest::NoSpider spider;
+    tw::site::SiteSpider spider(transfer, prompter, downloads);
     const tw::exporter::ExportServices exportServices{prompter, transfer, {}};
     tw::exporter::AutomaticExport automatic(settings, clock, exportServices);
     tw::document::Document doc({settings, prompter, progress, clock, files, sources, gzip, spider,
                                 resolver, &automatic, shippedSuffixFiles()});
-    if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
-    std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
-
     int status = kReport;
-    if (doc.lastAutoExport() == tw::document::AutoExport::Failed) {
-        status = kExportFailed;
-    } else if (doc.lastAutoExport() == tw::document::AutoExport::Done) {
-        std::fprintf(stderr, "Exported to %s\n", automatic.last().address.c_str());
+    if (o.open) {
+        // The prompter has said why a file could not be opened.
+        if (!doc.load(*o.open, tw::ingest::RunMode::Unattended)) return kNoReport;
+        std::fprintf(stderr, "Opened %s\n", o.open->c_str());
+    } else {
+        if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
+        std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
+        if (doc.lastAutoExport() == tw::document::AutoExport::Failed) {
+            status = kExportFailed;
+        } else if (doc.lastAutoExport() == tw::document::AutoExport::Done) {
+            std::fprintf(stderr, "Exported to %s\n", automatic.last().address.c_str());
+        }
     }
     if (o.exportTo && !exportTo(doc, *o.exportTo, settings, clock, exportServices))
         status = kExportFailed;
+    if (o.save) {
+        if (doc.save(*o.save))
+            std::fprintf(stderr, "Saved to %s\n", o.save->c_str());
+        else
+            status = kExportFailed;
+    }
 
     const auto& catalogue = doc.catalogue();
     const std::string entry = o.report.value_or("General Statistics");
@@ -194,8 +234,11 @@ int main(int argc, char** argv) {
     }
     const tw::presentation::FillResult fill = doc.select(h);
     const tw::presentation::ReportTable& table = doc.table();
-    if (fill.view == tw::presentation::ViewKind::Message ||
-        fill.view == tw::presentation::ViewKind::HyperlinkTree) {
+    if (fill.view == tw::presentation::ViewKind::HyperlinkTree) {
+        printTree(doc);
+        return status;
+    }
+    if (fill.view == tw::presentation::ViewKind::Message) {
         std::fprintf(stderr, "%s\n",
                      table.message.empty() ? table.title.c_str() : table.message.c_str());
         return status == kReport ? kNoReport : status;

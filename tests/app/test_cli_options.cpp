@@ -59,6 +59,10 @@ TEST(CliOptions, StoredReportsAndUsageErrors) {
     EXPECT_EQ(p.options.autoReport.value_or(""), "Daily Stats");
     EXPECT_TRUE(parseCliOptions({"--list"}).error.empty());
     EXPECT_TRUE(parseCliOptions({"--autoreport", "X", "--setting", "LastItems=5"}).error.empty());
+    p = parseCliOptions({"--open", "r.twb", "--save", "s.twb", "--report", "Browser"});
+    ASSERT_EQ(p.error, "");
+    EXPECT_EQ(p.options.open.value_or(""), "r.twb");
+    EXPECT_EQ(p.options.save.value_or(""), "s.twb");
     EXPECT_TRUE(parseCliOptions({"--help", "--bogus"}).error.find("bogus") != std::string::npos)
         << "an unknown option is reported even beside --help";
 
@@ -78,6 +82,11 @@ TEST(CliOptions, StoredReportsAndUsageErrors) {
         {{"--list", "--autoreport", "X"}, "cannot be combined"},
         {{"--list", "--report", "Browser"}, "--list prints no report"},
         {{"--track", "", "a.log"}, "must not be empty"},
+        {{"--open", "r.twb", "a.log"}, "cannot be given with --open"},
+        {{"--open", "r.twb", "--root", "/x/index.html"}, "was analysed already"},
+        {{"--open", "r.twb", "--autoreport", "X"}, "cannot be combined"},
+        {{"--list", "--save", "r.twb"}, "--list prints no report"},
+        {{"--save=", "a.log"}, "needs a file name"},
     };
     for (const auto& [args, expected] : bad) {
         const std::string error = parseCliOptions(args).error;
