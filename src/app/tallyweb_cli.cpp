@@ -1,8 +1,6 @@
 // tallyweb-cli: the headless program. Generates a one-off report over the logs it is given, or
 // a stored report by name, and prints one report's table; nothing is ever asked.
-#include <unistd.h>
 
-#include <climits>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -10,6 +8,7 @@
 
 #include "app/cli_options.h"
 #include "app/console.h"
+#include "app/program_files.h"
 #include "app/qt_settings.h"
 #include "config/report_list.h"
 #include "config/run_settings.h"
@@ -28,45 +27,6 @@
 namespace {
 
 enum Exit { kReport = 0, kNoReport = 1, kUsage = 2, kExportFailed = 3 };
-
-std::string ownDirectory() {
-    char buf[PATH_MAX];
-    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
-    if (n <= 0) return {};
-    return std::filesystem::path(std::string(buf, static_cast<std::size_t>(n)))
-        .parent_path()
-        .string();
-}
-
-// The copies of the suffix names that ship with the program: installed beside it, or, run
-// from a build tree, the one in the sources.
-std::vector<std::string> shippedSuffixFiles() {
-    std::vector<std::string> files;
-    if (const std::string dir = ownDirectory(); !dir.empty())
-        files.push_back(dir + "/../share/tallyweb/suffixdata.dat");
-#ifdef TALLYWEB_SOURCE_DATA_DIR
-    files.push_back(TALLYWEB_SOURCE_DATA_DIR "/suffixdata.dat");
-#endif
-    return files;
-}
-
-// Downloaded logs are kept between runs, one folder per report, so that unchanged ones are not
-// fetched again.
-std::string downloadRoot(const tw::platform::SettingsProfile& store) {
-    const std::string data = store.dataFolder();
-    return data.empty() ? std::string() : data + "/downloads";
-}
-
-// Decompressed copies of one run, removed when it ends.
-std::string runFolder(const tw::platform::SettingsProfile& store) {
-    std::string base = store.cacheFolder();
-    if (base.empty()) {
-        std::error_code ec;
-        base = std::filesystem::temp_directory_path(ec).string();
-        if (ec || base.empty()) base = "/tmp";
-    }
-    return base + "/run-" + std::to_string(::getpid());
-}
 
 tw::config::ReportDefinition oneOffDefinition(const tw::app::CliOptions& o) {
     tw::config::ReportDefinition def;
@@ -194,14 +154,15 @@ int main(int argc, char** argv) {
     tw::platform::PosixFileOpener files;
     tw::platform::SystemResolver resolver;
     tw::transfer::CurlTransfer transfer;
-    const std::string downloads = downloadRoot(store);
+    const std::string downloads = tw::app::downloadRoot(store);
     tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
-    tw::transfer::GzipPreprocessor gzip(runFolder(store), downloads, progress, prompter);
+    tw::transfer::GzipPreprocessor gzip(tw::app::runFolder(store), downloads, progress, prompter);
     tw::site::SiteSpider spider(transfer, prompter, downloads);
     const tw::exporter::ExportServices exportServices{prompter, transfer, {}};
     tw::exporter::AutomaticExport automatic(settings, clock, exportServices);
     tw::document::Document doc({settings, prompter, progress, clock, files, sources, gzip, spider,
-                                resolver, &automatic, shippedSuffixFiles()});
+                                resolver, &automatic,
+                                tw::app::shippedSuffixFiles(TALLYWEB_SOURCE_DATA_DIR)});
     int status = kReport;
     if (o.open) {
         // The prompter has said why a file could not be opened.
