@@ -55,8 +55,13 @@ QtProgressDialog::QtProgressDialog(QWidget* parent)
     layout->addLayout(buttonRow);
 
     connect(cancel_, &QPushButton::clicked, this, &QtProgressDialog::confirmCancel);
-    connect(this, &QtProgressDialog::progressArrived, this, &QtProgressDialog::applyProgress,
-            Qt::BlockingQueuedConnection);
+    // Sending every report to this thread and waiting for it would flood the event loop on a
+    // fast run: timers and painting would starve. The dialog looks at the newest values at
+    // the pace a person can read instead.
+    refresh_.setInterval(kRefreshMs);
+    connect(&refresh_, &QTimer::timeout, this, &QtProgressDialog::takePending);
+    connect(this, &QtProgressDialog::textArrived, this, &QtProgressDialog::takePending,
+            Qt::QueuedConnection);
     connect(this, &QtProgressDialog::statusArrived, this, &QtProgressDialog::applyStatus,
             Qt::QueuedConnection);
     connect(this, &QtProgressDialog::completionArrived, this, &QtProgressDialog::finish,
@@ -65,11 +70,36 @@ QtProgressDialog::QtProgressDialog(QWidget* parent)
 
 void QtProgressDialog::progress(int percent, std::optional<std::string_view> text) {
     const QString t = text ? toDisplay(*text) : QString();
-    // A blocking queued signal to the own thread would wait for itself.
-    if (QThread::currentThread() == thread())
+    if (QThread::currentThread() == thread()) {
         applyProgress(percent, t, text.has_value());
-    else
-        emit progressArrived(percent, t, text.has_value());
+        return;
+    }
+    bool newText = false;
+    {
+        std::lock_guard lock(mutex_);
+        pending_.dirty = true;
+        pending_.percent = percent;
+        if (text) {
+            newText = t != pending_.text;
+            pending_.hasText = true;
+            pending_.text = t;
+        }
+    }
+    // A new text may be followed by a long silence (a download, say): it must not wait for
+    // the next report to show.
+    if (newText) emit textArrived();
+}
+
+void QtProgressDialog::takePending() {
+    Pending taken;
+    {
+        std::lock_guard lock(mutex_);
+        if (!pending_.dirty) return;
+        taken = pending_;
+        pending_.dirty = false;
+        pending_.hasText = false;
+    }
+    applyProgress(taken.percent, taken.text, taken.hasText);
 }
 
 void QtProgressDialog::status(std::string_view text) {
@@ -95,8 +125,14 @@ void QtProgressDialog::exec(Layout layout) {
     applyProgress(0, {}, false);
     cancel_->setEnabled(true);
     finished_ = false;
+    {
+        std::lock_guard lock(mutex_);
+        pending_ = Pending{};
+    }
     adjustSize();
+    refresh_.start();
     QDialog::exec();
+    refresh_.stop();
     setShown(false);
 }
 
@@ -135,6 +171,7 @@ void QtProgressDialog::applyStatus(const QString& text) {
 }
 
 void QtProgressDialog::finish() {
+    takePending();  // the last values before completion are the ones left on the dialog
     finished_ = true;
     // A question still open is moot now: the job is over, and a late Yes must not mark the
     // finished run as cancelled.

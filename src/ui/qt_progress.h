@@ -2,13 +2,16 @@
 // The modal progress dialog a background job reports to: a main text, a bar with its
 // percentage, optionally the reverse-lookup status line, and Cancel.
 //
-// Threads: progress(), status() and completed() come from the job thread and reach the dialog
-// as queued signals (progress() waits until the dialog took its values; on the dialog's own
-// thread it is applied at once). waitUntilShown() blocks the job thread; exec() runs the
+// Threads: progress(), status() and completed() come from the job thread and never wait for
+// the user-interface thread. progress() leaves its values for the dialog, which takes the
+// newest of them every kRefreshMs (a new main text is sent at once); on the dialog's own thread
+// they are applied at once. status() and completed() arrive as queued signals, completed()
+// after every value sent before it. waitUntilShown() blocks the job thread; exec() runs the
 // dialog's event loop on the user-interface thread, so the window keeps repainting and the
 // job's prompts get answered while the job works.
 #include <QDialog>
 #include <QPointer>
+#include <QTimer>
 #include <condition_variable>
 #include <mutex>
 
@@ -25,6 +28,8 @@ class QtProgressDialog final : public QDialog, public platform::ProgressDialog {
     Q_OBJECT
 
   public:
+    static constexpr int kRefreshMs = 30;
+
     explicit QtProgressDialog(QWidget* parent);
 
     void progress(int percent, std::optional<std::string_view> text) override;
@@ -34,7 +39,7 @@ class QtProgressDialog final : public QDialog, public platform::ProgressDialog {
     void exec(Layout layout) override;
 
   signals:
-    void progressArrived(int percent, const QString& text, bool hasText);
+    void textArrived();
     void statusArrived(const QString& text);
     void completionArrived();
 
@@ -48,6 +53,7 @@ class QtProgressDialog final : public QDialog, public platform::ProgressDialog {
 
   private:
     void applyProgress(int percent, const QString& text, bool hasText);
+    void takePending();
     void applyStatus(const QString& text);
     void finish();
     void confirmCancel();
@@ -63,9 +69,18 @@ class QtProgressDialog final : public QDialog, public platform::ProgressDialog {
     int percent_ = -1;
     bool finished_ = false;
 
+    QTimer refresh_;
+
     std::mutex mutex_;
     std::condition_variable shownChanged_;
     bool shown_ = false;
+    // The job's newest values, not yet on screen.
+    struct Pending {
+        bool dirty = false;
+        int percent = 0;
+        bool hasText = false;
+        QString text;
+    } pending_;
 };
 
 }  // namespace tw::ui

@@ -4,7 +4,11 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSplitter>
+#include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 #include <string>
@@ -17,6 +21,7 @@
 #include "support/scripted_resolver.h"
 #include "transfer/curl_transfer.h"
 #include "ui/main_window.h"
+#include "ui/qt_progress.h"
 #include "ui/report_tree.h"
 
 namespace tw::ui {
@@ -41,7 +46,8 @@ struct Rig {
     test::ScratchDir dir;
     platform::MemorySettings settings;
     test::FakePrompter prompter;
-    test::FakeProgressDialog progress;
+    test::FakeProgressDialog fakeProgress;
+    platform::ProgressDialog& progress;
     test::FakeClock clock;
     platform::PosixFileOpener files;
     ingest::PlainFileSources sources;
@@ -52,7 +58,8 @@ struct Rig {
     std::unique_ptr<document::Document> doc;
     std::vector<std::string> opened;
 
-    Rig() {
+    explicit Rig(platform::ProgressDialog* shown = nullptr)
+        : progress(shown ? *shown : fakeProgress) {
         settings.setDataFolder(dir.path().string());
         doc = std::make_unique<document::Document>(document::DocumentServices{
             settings, prompter, progress, clock, files, sources, measure, spider, resolver});
@@ -130,6 +137,54 @@ TEST(MainWindow, SplitterWidthSurvivesARestartAndSavingKeepsRecentFiles) {
     EXPECT_EQ(again->reportTree()->currentItem()->text(0), "General Statistics");
     EXPECT_EQ(rig.settings.getString("Recent File List", "File2", ""), "")
         << "the same file is listed once";
+}
+
+TEST(MainWindow, CancellingTheProgressDialogStillShowsWhatWasRead) {
+    // Far more than can be read in the moments between the first tick and the confirmation.
+    constexpr int kLines = 1000000;
+    std::string big;
+    big.reserve(static_cast<std::size_t>(kLines) * 120);
+    for (int i = 0; i < kLines; ++i)
+        big += "10.1." + std::to_string(i % 200) + "." + std::to_string(i % 97) +
+               " - - [10/Oct/2020:13:" + std::to_string(10 + i % 50) + ":00 +0000] \"GET /p" +
+               std::to_string(i % 300) + ".html HTTP/1.0\" 200 512\n";
+
+    QtProgressDialog dialog(nullptr);
+    Rig rig(&dialog);
+    auto w = rig.window();
+    config::ReportDefinition def = rig.definition();
+    def.Path = rig.dir.write("big.log", big).string();
+
+    int asked = 0;
+    bool clicked = false;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        // Cancel once the reading is under way, so that something was read. The click opens
+        // a modal question; made from here it would hold this timer until answered.
+        if (modal == &dialog && !clicked &&
+            dialog.findChild<QProgressBar*>(QStringLiteral("bar"))->value() > 0) {
+            clicked = true;
+            QTimer::singleShot(0, &dialog, [&] {
+                dialog.findChild<QPushButton*>(QStringLiteral("cancel"))->click();
+            });
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            ++asked;
+            box->button(QMessageBox::Yes)->click();
+        }
+    });
+    driver.start(10);
+    ASSERT_TRUE(w->generate(def));
+    driver.stop();
+
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(rig.doc->lastRun().cancelled);
+    EXPECT_GT(rig.doc->acceptedRecords(), 0u);
+    EXPECT_LT(rig.doc->acceptedRecords(), static_cast<std::uint64_t>(kLines));
+    EXPECT_EQ(w->windowTitle(), "Daily - Tallyweb");
+    ASSERT_NE(w->reportTree()->currentItem(), nullptr);
+    EXPECT_EQ(w->reportTree()->currentItem()->text(0), "General Statistics");
+    EXPECT_EQ(w->pane()->kind(), presentation::ViewKind::Chart);
 }
 
 }  // namespace
