@@ -121,6 +121,47 @@ void pie(QPainter& g) {
     g.drawPie(1, 1, 13, 13, 90 * 16, 120 * 16);
 }
 
+void picker(QPainter& g) {
+    g.setPen(QPen(kInk, 1));
+    g.setBrush(kPaper);
+    g.drawRect(1, 1, 13, 13);
+    for (int y = 4; y <= 11; y += 3) {
+        g.setBrush(y == 7 ? kAccent : kInk.lighter(160));
+        g.drawRect(3, y, 2, 2);
+        g.drawLine(7, y + 1, 12, y + 1);
+    }
+}
+
+void exportSheet(QPainter& g) {
+    g.setPen(QPen(kInk, 1));
+    g.setBrush(kPaper);
+    g.drawRect(1, 1, 9, 13);
+    for (int y = 4; y <= 10; y += 3) g.drawLine(3, y, 8, y);
+    g.setPen(QPen(kAccent, 2));
+    g.drawLine(7, 9, 14, 9);
+    g.drawLine(11, 6, 14, 9);
+    g.drawLine(11, 12, 14, 9);
+}
+
+void copySheets(QPainter& g) {
+    g.setPen(QPen(kInk, 1));
+    g.setBrush(kPaper.darker(110));
+    g.drawRect(1, 1, 8, 10);
+    g.setBrush(kPaper);
+    g.drawRect(6, 5, 8, 10);
+    for (int y = 8; y <= 12; y += 2) g.drawLine(8, y, 12, y);
+}
+
+void grid(QPainter& g) {
+    g.setPen(QPen(kInk, 1));
+    g.setBrush(kPaper);
+    g.drawRect(1, 2, 13, 12);
+    g.setBrush(kAccent);
+    g.drawRect(1, 2, 13, 3);
+    for (int y = 8; y <= 11; y += 3) g.drawLine(1, y, 14, y);
+    g.drawLine(6, 5, 6, 14);
+}
+
 QIcon paint(void (*draw)(QPainter&)) {
     QPixmap p = canvas(16);
     QPainter g(&p);
@@ -160,6 +201,24 @@ QIcon reportIcon(int index) {
         default:
             return paint(sheet);
     }
+}
+
+QIcon commandIcon(CommandIcon command) {
+    switch (command) {
+        case CommandIcon::SwitchReports:
+            return paint(picker);
+        case CommandIcon::Open:
+            return paint([](QPainter& g) { folder(g, true); });
+        case CommandIcon::Export:
+            return paint(exportSheet);
+        case CommandIcon::Copy:
+            return paint(copySheets);
+        case CommandIcon::ChartView:
+            return paint(grid);
+        case CommandIcon::GraphView:
+            return paint(bars);
+    }
+    return paint(sheet);
 }
 
 QIcon applicationIcon() {

@@ -123,10 +123,14 @@ void MainWindow::buildMenus() {
 
     QToolBar* bar = addToolBar(tr("Toolbar"));
     bar->setObjectName("Toolbar");
-    QAction* chart = new QAction(reportIcon(10), tr("Chart View"), this);
+    picker->setIcon(commandIcon(CommandIcon::SwitchReports));
+    open->setIcon(commandIcon(CommandIcon::Open));
+    exporting->setIcon(commandIcon(CommandIcon::Export));
+    copy->setIcon(commandIcon(CommandIcon::Copy));
+    QAction* chart = new QAction(commandIcon(CommandIcon::ChartView), tr("Chart View"), this);
     chart->setObjectName("chartView");
     describe(chart, tr("Chart View\nShow data in chart mode when available"));
-    QAction* graph = new QAction(reportIcon(7), tr("Graph View"), this);
+    QAction* graph = new QAction(commandIcon(CommandIcon::GraphView), tr("Graph View"), this);
     graph->setObjectName("graphView");
     describe(graph, tr("Graph View\nShow data in graph mode when available"));
     QAction* launch = new QAction(reportIcon(5), tr("Launch"), this);

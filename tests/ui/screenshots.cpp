@@ -7,6 +7,7 @@
 #include <string>
 
 #include "document/document.h"
+#include "platform/clock.h"
 #include "platform/mapped_file.h"
 #include "support/fakes.h"
 #include "support/scripted_resolver.h"
@@ -24,7 +25,7 @@ int main(int argc, char** argv) {
     tw::platform::MemorySettings settings;
     tw::test::FakePrompter prompter;
     tw::test::FakeProgressDialog progress;
-    tw::test::FakeClock clock;
+    tw::platform::SystemClock clock;
     tw::platform::PosixFileOpener files;
     tw::ingest::PlainFileSources sources;
     tw::ingest::MeasureOnly measure;
