@@ -8,11 +8,13 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
 #include <memory>
 #include <string>
 
+#include "config/report_store.h"
 #include "document/document.h"
 #include "platform/mapped_file.h"
 #include "site/spider.h"
@@ -22,6 +24,7 @@
 #include "transfer/curl_transfer.h"
 #include "ui/main_window.h"
 #include "ui/qt_progress.h"
+#include "ui/report_list_dialog.h"
 #include "ui/report_tree.h"
 
 namespace tw::ui {
@@ -114,6 +117,40 @@ TEST(MainWindow, AGeneratedReportFillsTheTreeAndSwapsPanesByKind) {
     tree->choose(rig.doc->catalogue().findByTitle("Tracked Files"));
     EXPECT_EQ(w->pane()->kind(), presentation::ViewKind::Message);
     EXPECT_EQ(w->splitter()->widget(1), w->pane());
+}
+
+TEST(MainWindow, TheReportPickerGeneratesTheChosenStoredReport) {
+    Rig rig;
+    config::ReportDefinition other = rig.definition();
+    other.Name = "Another";
+    other.Path = "/nowhere/at/all.log";
+    config::saveReportList(rig.settings, {rig.definition(), other});
+    auto w = rig.window();
+
+    QString picked;
+    QTimer driver;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<ReportListDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !picked.isEmpty()) return;
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("reports"));
+        for (int r = 0; r < table->rowCount(); ++r)
+            if (table->item(r, 0)->text() == "Daily") table->selectRow(r);
+        picked = table->selectedItems().value(0)->text();
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->findChild<QPushButton*>(QStringLiteral("generate"))->click();
+        });
+    });
+    driver.start(10);
+    w->action("switch")->trigger();
+    driver.stop();
+
+    EXPECT_EQ(picked, "Daily");
+    EXPECT_EQ(w->windowTitle(), "Daily - Tallyweb");
+    EXPECT_GT(w->reportTree()->topLevelItemCount(), 4);
+    ASSERT_NE(w->reportTree()->currentItem(), nullptr);
+    EXPECT_EQ(w->reportTree()->currentItem()->text(0), "General Statistics");
+    EXPECT_EQ(rig.doc->acceptedRecords(), 40u);
+    EXPECT_EQ(config::loadLastSelection(rig.settings), 1) << "rows sorted: Another, Daily";
 }
 
 TEST(MainWindow, SplitterWidthSurvivesARestartAndSavingKeepsRecentFiles) {
