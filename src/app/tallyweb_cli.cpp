@@ -8,21 +8,14 @@
 
 #include "app/cli_options.h"
 #include "app/console.h"
-#include "app/program_files.h"
+#include "app/program_services.h"
 #include "app/qt_settings.h"
 #include "config/report_list.h"
 #include "config/run_settings.h"
 #include "document/document.h"
 #include "export/export_run.h"
 #include "ingest/text_search.h"
-#include "platform/clock.h"
-#include "platform/mapped_file.h"
-#include "platform/resolver.h"
 #include "site/hyperlink_tree.h"
-#include "site/spider.h"
-#include "transfer/curl_transfer.h"
-#include "transfer/gzip_logs.h"
-#include "transfer/log_retrieval.h"
 
 namespace {
 
@@ -150,19 +143,8 @@ int main(int argc, char** argv) {
     }
 
     tw::app::ConsoleProgress progress(stderr);
-    tw::platform::SystemClock clock;
-    tw::platform::PosixFileOpener files;
-    tw::platform::SystemResolver resolver;
-    tw::transfer::CurlTransfer transfer;
-    const std::string downloads = tw::app::downloadRoot(store);
-    tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
-    tw::transfer::GzipPreprocessor gzip(tw::app::runFolder(store), downloads, progress, prompter);
-    tw::site::SiteSpider spider(transfer, prompter, downloads);
-    const tw::exporter::ExportServices exportServices{prompter, transfer, {}};
-    tw::exporter::AutomaticExport automatic(settings, clock, exportServices);
-    tw::document::Document doc({settings, prompter, progress, clock, files, sources, gzip, spider,
-                                resolver, &automatic,
-                                tw::app::shippedSuffixFiles(TALLYWEB_SOURCE_DATA_DIR)});
+    tw::app::ProgramServices program(store, settings, prompter, progress, TALLYWEB_SOURCE_DATA_DIR);
+    tw::document::Document& doc = program.document();
     int status = kReport;
     if (o.open) {
         // The prompter has said why a file could not be opened.
@@ -174,10 +156,11 @@ int main(int argc, char** argv) {
         if (doc.lastAutoExport() == tw::document::AutoExport::Failed) {
             status = kExportFailed;
         } else if (doc.lastAutoExport() == tw::document::AutoExport::Done) {
-            std::fprintf(stderr, "Exported to %s\n", automatic.last().address.c_str());
+            std::fprintf(stderr, "Exported to %s\n", program.lastAutomaticExport().address.c_str());
         }
     }
-    if (o.exportTo && !exportTo(doc, *o.exportTo, settings, clock, exportServices))
+    if (o.exportTo &&
+        !exportTo(doc, *o.exportTo, settings, program.clock(), program.exportServices()))
         status = kExportFailed;
     if (o.save) {
         if (doc.save(*o.save))

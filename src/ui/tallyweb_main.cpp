@@ -8,18 +8,9 @@
 #include <cstdio>
 
 #include "app/command_line.h"
-#include "app/program_files.h"
+#include "app/program_services.h"
 #include "app/qt_settings.h"
 #include "config/report_list.h"
-#include "document/document.h"
-#include "export/export_run.h"
-#include "platform/clock.h"
-#include "platform/mapped_file.h"
-#include "platform/resolver.h"
-#include "site/spider.h"
-#include "transfer/curl_transfer.h"
-#include "transfer/gzip_logs.h"
-#include "transfer/log_retrieval.h"
 #include "ui/icons.h"
 #include "ui/main_window.h"
 #include "ui/qt_progress.h"
@@ -51,19 +42,8 @@ int main(int argc, char** argv) {
     tw::app::QtSettingsProfile store;
     tw::ui::QtPrompter prompter(nullptr);
     tw::ui::QtProgressDialog progress(nullptr);
-    tw::platform::SystemClock clock;
-    tw::platform::PosixFileOpener files;
-    tw::platform::SystemResolver resolver;
-    tw::transfer::CurlTransfer transfer;
-    const std::string downloads = tw::app::downloadRoot(store);
-    tw::transfer::RemoteLogSources sources(transfer, progress, prompter, clock, downloads);
-    tw::transfer::GzipPreprocessor gzip(tw::app::runFolder(store), downloads, progress, prompter);
-    tw::site::SiteSpider spider(transfer, prompter, downloads);
-    const tw::exporter::ExportServices exportServices{prompter, transfer, {}};
-    tw::exporter::AutomaticExport automatic(store, clock, exportServices);
-    tw::document::Document doc({store, prompter, progress, clock, files, sources, gzip, spider,
-                                resolver, &automatic,
-                                tw::app::shippedSuffixFiles(TALLYWEB_SOURCE_DATA_DIR)});
+    tw::app::ProgramServices program(store, store, prompter, progress, TALLYWEB_SOURCE_DATA_DIR);
+    tw::document::Document& doc = program.document();
 
     // A report asked for by name is generated and exported with no one at the screen; a name
     // the list lacks is reported and the program goes on as usual.
@@ -77,7 +57,7 @@ int main(int argc, char** argv) {
         }
     }
 
-    tw::ui::MainWindow window({doc, store, prompter, transfer, openInDesktop});
+    tw::ui::MainWindow window({doc, store, prompter, program.transfer(), openInDesktop});
     window.show();
     QTimer::singleShot(0, &window, [&] {
         if (!command.documents.empty())
