@@ -10,13 +10,7 @@
 #include <cstdio>
 #include <string>
 
-#include "document/document.h"
-#include "platform/clock.h"
-#include "platform/mapped_file.h"
-#include "support/fakes.h"
-#include "support/scripted_resolver.h"
-#include "transfer/curl_transfer.h"
-#include "ui/main_window.h"
+#include "tool_window.h"
 #include "ui/qt_progress.h"
 
 namespace {
@@ -41,20 +35,9 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: ui_responsiveness LOG DOMAIN\n");
         return 2;
     }
-    tw::platform::MemorySettings settings;
-    tw::test::FakePrompter prompter;
     tw::ui::QtProgressDialog progress(nullptr);
-    tw::platform::SystemClock clock;
-    tw::platform::PosixFileOpener files;
-    tw::ingest::PlainFileSources sources;
-    tw::ingest::MeasureOnly measure;
-    tw::ingest::NoSpider spider;
-    tw::test::ScriptedResolver resolver;
-    tw::transfer::CurlTransfer transfer;
-    tw::document::Document doc(
-        {settings, prompter, progress, clock, files, sources, measure, spider, resolver});
-    tw::ui::MainWindow window(
-        {doc, settings, prompter, transfer, [](const std::string&) { return true; }});
+    tw::ui::ToolWindow tool(progress);
+    tw::ui::MainWindow& window = tool.window;
     window.show();
 
     PaintCounter counter;
@@ -77,18 +60,15 @@ int main(int argc, char** argv) {
     });
     ticker.start(10);
 
-    tw::config::ReportDefinition def;
-    def.Name = "Responsiveness";
-    def.Path = argv[1];
-    def.File = 1;
-    def.Domain = argv[2];
+    const tw::config::ReportDefinition def =
+        tw::ui::ToolWindow::definition("Responsiveness", argv[1], argv[2]);
     QElapsedTimer wall;
     wall.start();
     const bool produced = window.generate(def);
     const double seconds = static_cast<double>(wall.elapsed()) / 1000.0;
     ticker.stop();
 
-    const tw::ingest::RunSummary& run = doc.lastRun();
+    const tw::ingest::RunSummary& run = tool.doc.lastRun();
     std::printf("report produced: %s; %.1f MB in %.2f s from the click to the report (%.1f MB/s)\n",
                 produced ? "yes" : "no", run.megabytes, seconds, run.megabytes / seconds);
     std::printf(

@@ -6,13 +6,7 @@
 #include <cstdio>
 #include <string>
 
-#include "document/document.h"
-#include "platform/clock.h"
-#include "platform/mapped_file.h"
-#include "support/fakes.h"
-#include "support/scripted_resolver.h"
-#include "transfer/curl_transfer.h"
-#include "ui/main_window.h"
+#include "tool_window.h"
 #include "ui/report_tree.h"
 
 int main(int argc, char** argv) {
@@ -22,29 +16,15 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string out = argv[1];
-    tw::platform::MemorySettings settings;
-    tw::test::FakePrompter prompter;
     tw::test::FakeProgressDialog progress;
-    tw::platform::SystemClock clock;
-    tw::platform::PosixFileOpener files;
-    tw::ingest::PlainFileSources sources;
-    tw::ingest::MeasureOnly measure;
-    tw::ingest::NoSpider spider;
-    tw::test::ScriptedResolver resolver;
-    tw::transfer::CurlTransfer transfer;
-    tw::document::Document doc(
-        {settings, prompter, progress, clock, files, sources, measure, spider, resolver});
-    tw::ui::MainWindow window(
-        {doc, settings, prompter, transfer, [](const std::string&) { return true; }});
+    tw::ui::ToolWindow tool(progress);
+    tw::ui::MainWindow& window = tool.window;
+    tw::document::Document& doc = tool.doc;
     window.resize(1200, 760);
     window.show();
 
-    tw::config::ReportDefinition def;
-    def.Name = "Sample site";
-    def.Path = argv[2];
-    def.File = 1;
-    def.Domain = argv[3];
-    def.DefaultPage = "index.html";
+    const tw::config::ReportDefinition def =
+        tw::ui::ToolWindow::definition("Sample site", argv[2], argv[3]);
     if (!window.generate(def)) {
         std::fprintf(stderr, "the run produced no report\n");
         return 1;
