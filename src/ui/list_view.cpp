@@ -79,6 +79,12 @@ bool hasSelection(const QTreeWidget& list) {
     return !list.selectedItems().isEmpty();
 }
 
+void copySelectedRows(const QTreeWidget& list) {
+    if (!hasSelection(list)) return;
+    if (QClipboard* clipboard = QGuiApplication::clipboard())
+        clipboard->setText(selectedRowsText(list));
+}
+
 int tableRow(const QTreeWidgetItem& item) {
     return item.data(0, Qt::UserRole).toInt();
 }
@@ -201,9 +207,7 @@ bool ListView::canCopy() const {
 }
 
 void ListView::copySelection() {
-    if (!canCopy()) return;
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(rowlist::selectedRowsText(*list_));
+    rowlist::copySelectedRows(*list_);
 }
 
 void ListView::launch() {

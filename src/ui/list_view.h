@@ -20,6 +20,8 @@ void fitColumnWidths(QTreeView& view);
 // The selected rows in list order: cells joined by a tab, each row ended by CR LF.
 QString selectedRowsText(const QTreeWidget& list);
 bool hasSelection(const QTreeWidget& list);
+// Puts selectedRowsText on the clipboard; nothing when no row is selected.
+void copySelectedRows(const QTreeWidget& list);
 // The table row an item was made from.
 int tableRow(const QTreeWidgetItem& item);
 }  // namespace rowlist

@@ -1,7 +1,5 @@
 #include "ui/tree_list_view.h"
 
-#include <QClipboard>
-#include <QGuiApplication>
 #include <QHeaderView>
 #include <QPainter>
 #include <QStyledItemDelegate>
@@ -203,9 +201,7 @@ bool TreeListView::canCopy() const {
 }
 
 void TreeListView::copySelection() {
-    if (!canCopy()) return;
-    if (QClipboard* clipboard = QGuiApplication::clipboard())
-        clipboard->setText(rowlist::selectedRowsText(*list_));
+    rowlist::copySelectedRows(*list_);
 }
 
 void TreeListView::launch() {
