@@ -74,20 +74,22 @@ void QtProgressDialog::progress(int percent, std::optional<std::string_view> tex
         applyProgress(percent, t, text.has_value());
         return;
     }
-    bool newText = false;
+    bool send = false;
     {
         std::lock_guard lock(mutex_);
         pending_.dirty = true;
         pending_.percent = percent;
         if (text) {
-            newText = t != pending_.text;
+            // A new text may be followed by a long silence (a download, say): it must not
+            // wait for the next refresh. One such call in flight is enough, however fast the
+            // texts change (a download's count of bytes).
+            send = t != pending_.text && !pending_.sent;
+            pending_.sent = pending_.sent || send;
             pending_.hasText = true;
             pending_.text = t;
         }
     }
-    // A new text may be followed by a long silence (a download, say): it must not wait for
-    // the next report to show.
-    if (newText) emit textArrived();
+    if (send) emit textArrived();
 }
 
 void QtProgressDialog::takePending() {
@@ -98,6 +100,7 @@ void QtProgressDialog::takePending() {
         taken = pending_;
         pending_.dirty = false;
         pending_.hasText = false;
+        pending_.sent = false;
     }
     applyProgress(taken.percent, taken.text, taken.hasText);
 }

@@ -80,6 +80,7 @@ class QtProgressDialog final : public QDialog, public platform::ProgressDialog {
         int percent = 0;
         bool hasText = false;
         QString text;
+        bool sent = false;  // a textArrived() not yet handled
     } pending_;
 };
 
