@@ -16,11 +16,8 @@
 
 #include "config/report_store.h"
 #include "document/document.h"
-#include "platform/mapped_file.h"
-#include "site/spider.h"
-#include "support/fakes.h"
+#include "support/local_document.h"
 #include "support/local_servers.h"
-#include "support/scripted_resolver.h"
 #include "transfer/curl_transfer.h"
 #include "ui/main_window.h"
 #include "ui/qt_progress.h"
@@ -45,27 +42,15 @@ std::string sampleLog() {
     return log;
 }
 
-struct Rig {
+struct Rig : test::LocalDocumentParts {
     test::ScratchDir dir;
-    platform::MemorySettings settings;
-    test::FakePrompter prompter;
-    test::FakeProgressDialog fakeProgress;
-    platform::ProgressDialog& progress;
-    test::FakeClock clock;
-    platform::PosixFileOpener files;
-    ingest::PlainFileSources sources;
-    ingest::MeasureOnly measure;
-    ingest::NoSpider spider;
-    test::ScriptedResolver resolver;
     transfer::CurlTransfer transfer;
     std::unique_ptr<document::Document> doc;
     std::vector<std::string> opened;
 
-    explicit Rig(platform::ProgressDialog* shown = nullptr)
-        : progress(shown ? *shown : fakeProgress) {
+    explicit Rig(platform::ProgressDialog* shown = nullptr) {
         settings.setDataFolder(dir.path().string());
-        doc = std::make_unique<document::Document>(document::DocumentServices{
-            settings, prompter, progress, clock, files, sources, measure, spider, resolver});
+        doc = std::make_unique<document::Document>(documentServices(shown));
     }
     std::unique_ptr<MainWindow> window() {
         auto w = std::make_unique<MainWindow>(

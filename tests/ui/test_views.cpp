@@ -14,10 +14,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "platform/mapped_file.h"
 #include "presentation/launch_address.h"
-#include "support/fakes.h"
-#include "support/scripted_resolver.h"
+#include "support/local_document.h"
 #include "ui/list_view.h"
 #include "ui/message_view.h"
 #include "ui/tree_list_view.h"
@@ -47,17 +45,8 @@ std::string sampleLog() {
     return log;
 }
 
-struct Fixture {
+struct Fixture : test::LocalDocumentParts {
     fs::path dir;
-    platform::MemorySettings settings;
-    test::FakePrompter prompter;
-    test::FakeProgressDialog progress;
-    test::FakeClock clock;
-    platform::PosixFileOpener files;
-    ingest::PlainFileSources sources;
-    ingest::MeasureOnly measure;
-    ingest::NoSpider spider;
-    test::ScriptedResolver resolver;
     std::unique_ptr<document::Document> doc;
     std::vector<std::string> opened;
     bool openSucceeds = true;
@@ -67,8 +56,7 @@ struct Fixture {
         dir = mkdtemp(pattern);
         settings.setDataFolder(dir.string());
         std::ofstream(dir / "a.log", std::ios::binary) << sampleLog();
-        doc = std::make_unique<document::Document>(document::DocumentServices{
-            settings, prompter, progress, clock, files, sources, measure, spider, resolver});
+        doc = std::make_unique<document::Document>(documentServices());
         config::ReportDefinition d;
         d.Name = "Views";
         d.Path = (dir / "a.log").string();

@@ -5,29 +5,20 @@
 
 #include "document/document.h"
 #include "platform/clock.h"
-#include "platform/mapped_file.h"
-#include "support/fakes.h"
-#include "support/scripted_resolver.h"
+#include "support/local_document.h"
 #include "transfer/curl_transfer.h"
 #include "ui/main_window.h"
 
 namespace tw::ui {
 
-struct ToolWindow {
-    platform::MemorySettings settings;
-    test::FakePrompter prompter;
-    platform::SystemClock clock;
-    platform::PosixFileOpener files;
-    ingest::PlainFileSources sources;
-    ingest::MeasureOnly measure;
-    ingest::NoSpider spider;
-    test::ScriptedResolver resolver;
+struct ToolWindow : test::LocalDocumentParts {
+    platform::SystemClock realClock;
     transfer::CurlTransfer transfer;
     document::Document doc;
     MainWindow window;
 
-    explicit ToolWindow(platform::ProgressDialog& progress)
-        : doc({settings, prompter, progress, clock, files, sources, measure, spider, resolver}),
+    explicit ToolWindow(platform::ProgressDialog& shown)
+        : doc(documentServices(&shown, &realClock)),
           window({doc, settings, prompter, transfer, [](const std::string&) { return true; }}) {}
 
     // A report over one local log, as a user would define it.
