@@ -13,6 +13,7 @@
 #include <utility>
 
 #include "ui/qt_prompter.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 
@@ -21,9 +22,6 @@ using config::PageField;
 
 namespace {
 
-QString qs(const std::string& s) {
-    return QString::fromStdString(s);
-}
 std::string text(const QLineEdit* edit) {
     return edit->text().toStdString();
 }
@@ -160,28 +158,28 @@ QWidget* DefinitionForm::buildExportTab() {
 void DefinitionForm::load(const config::ReportDefinition& def) {
     setValue(local_, def.Local);
     setValue(file_, def.File);
-    path_->setText(qs(def.Path));
-    sitename_->setText(qs(def.Sitename));
-    username_->setText(qs(def.Username));
-    password_->setText(qs(def.Password));
+    path_->setText(fromText(def.Path));
+    sitename_->setText(fromText(def.Sitename));
+    username_->setText(fromText(def.Username));
+    password_->setText(fromText(def.Password));
     passwordProtected_->setChecked(def.PasswordProtected != 0);
     apache_->setChecked(def.ApacheTwoFileFormat != 0);
-    domain_->setText(qs(def.Domain));
-    defaultPage_->setText(qs(def.DefaultPage));
+    domain_->setText(fromText(def.Domain));
+    defaultPage_->setText(fromText(def.DefaultPage));
     dns_->setChecked(def.EnableDNS != 0);
-    name_->setText(qs(def.Name));
+    name_->setText(fromText(def.Name));
     QStringList lines;
-    for (const std::string& entry : def.trackFiles) lines << qs(entry);
+    for (const std::string& entry : def.trackFiles) lines << fromText(entry);
     tracked_->setPlainText(lines.join(QLatin1Char('\n')));
     setValue(internet_, def.Internet);
-    root_->setText(qs(def.Root));
+    root_->setText(fromText(def.Root));
     depth_->setValue(def.RecursionDepth);
     export_->setChecked(def.Export != 0);
     setValue(exportType_, def.exportSettings.ExportExportType);
-    exportLocation_->setText(qs(def.exportSettings.ExportLocation));
+    exportLocation_->setText(fromText(def.exportSettings.ExportLocation));
     setValue(serviceType_, def.exportSettings.ExportServiceType);
-    exportUser_->setText(qs(def.exportSettings.ExportUsername));
-    exportPassword_->setText(qs(def.exportSettings.ExportPassword));
+    exportUser_->setText(fromText(def.exportSettings.ExportUsername));
+    exportPassword_->setText(fromText(def.exportSettings.ExportPassword));
 }
 
 config::ReportDefinition DefinitionForm::definition() const {

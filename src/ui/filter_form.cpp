@@ -15,6 +15,7 @@
 #include <limits>
 
 #include "config/filter_text.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 namespace {
@@ -73,10 +74,6 @@ const char* textPrompt(int kind) {
         default:
             return "Domain or IP address (* and ? match any text and any one character):";
     }
-}
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 // The stored times are 32-bit, so the editors cannot go beyond what a filter can hold.
@@ -149,7 +146,7 @@ FilterForm::FilterForm(const config::Filter& initial, QWidget* parent) : QDialog
     connect(choices_, &QListWidget::currentRowChanged, this, [this](int row) {
         const auto list = config::filterChoices(kind_->currentIndex());
         if (row >= 0 && static_cast<std::size_t>(row) < list.size())
-            agentText_->setText(qs(list[static_cast<std::size_t>(row)].match));
+            agentText_->setText(fromText(list[static_cast<std::size_t>(row)].match));
     });
     for (QDateTimeEdit* edit : {begin_, end_})
         connect(edit, &QDateTimeEdit::dateTimeChanged, this, &FilterForm::refresh);
@@ -292,7 +289,7 @@ void FilterForm::kindChanged() {
         const QSignalBlocker block(choices_);
         choices_->clear();
         for (const config::FilterChoice& choice : config::filterChoices(kind))
-            choices_->addItem(qs(choice.label));
+            choices_->addItem(fromText(choice.label));
     }
     refresh();
 }
@@ -333,7 +330,7 @@ void FilterForm::refresh() {
     const Filter f = filter();
     description_->setText(QString::fromStdString(config::describeFilter(f)));
     const std::string_view problem = config::checkFilterPage(f);
-    problem_->setText(qs(problem));
+    problem_->setText(fromText(problem));
     buttons_->button(QDialogButtonBox::Ok)->setEnabled(problem.empty());
 }
 

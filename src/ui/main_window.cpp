@@ -29,6 +29,7 @@
 #include "ui/report_list_dialog.h"
 #include "ui/report_tree.h"
 #include "ui/tree_list_view.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 
@@ -168,8 +169,7 @@ void MainWindow::buildMenus() {
     add(help, "about", tr("&About Tallyweb..."), {}, {}, [this] {
         QMessageBox::about(this, tr("About Tallyweb"),
                            tr("Tallyweb\nAn analyser of web-server access logs.\n%1")
-                               .arg(QString::fromUtf8(txt::AppTitle.data(),
-                                                      static_cast<int>(txt::AppTitle.size()))));
+                               .arg(fromText(txt::AppTitle)));
     });
     QAction* context = new QAction(this);
     context->setShortcuts({QKeySequence(Qt::Key_F1), QKeySequence(Qt::SHIFT | Qt::Key_F1)});
@@ -306,16 +306,15 @@ bool MainWindow::offerToSave() {
 
 void MainWindow::openCommand() {
     if (!offerToSave()) return;
-    const QString path = QFileDialog::getOpenFileName(
-        this, tr("Open"), {}, QString::fromUtf8(txt::SavedFileFilter.data()));
+    const QString path =
+        QFileDialog::getOpenFileName(this, tr("Open"), {}, fromText(txt::SavedFileFilter));
     if (!path.isEmpty()) openReport(path.toStdString());
 }
 
 void MainWindow::saveCommand() {
-    const QString path =
-        QFileDialog::getSaveFileName(this, QString::fromUtf8(txt::SaveAsTitle.data()),
-                                     QString::fromStdString(s_.document.proposedFileName()),
-                                     QString::fromUtf8(txt::SavedFileFilter.data()));
+    const QString path = QFileDialog::getSaveFileName(
+        this, fromText(txt::SaveAsTitle), QString::fromStdString(s_.document.proposedFileName()),
+        fromText(txt::SavedFileFilter));
     if (!path.isEmpty()) saveReport(path.toStdString());
 }
 

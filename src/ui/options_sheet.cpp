@@ -17,6 +17,7 @@
 #include "config/filter_text.h"
 #include "engine/referrers.h"
 #include "ui/filter_form.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 namespace {
@@ -27,10 +28,6 @@ QLabel* note(const char* text) {
     auto* label = new QLabel(text);
     label->setWordWrap(true);
     return label;
-}
-
-QString qs(std::string_view s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
 }
 
 }  // namespace
@@ -159,7 +156,7 @@ QWidget* OptionsSheet::makeEnginesPage() {
     list->setHeaderLabels({"Search Engine"});
     list->setRootIsDecorated(false);
     for (const engine::SearchEngine& e : engine::kSearchEngines)
-        list->addTopLevelItem(new QTreeWidgetItem(QStringList{qs(e.name)}));
+        list->addTopLevelItem(new QTreeWidgetItem(QStringList{fromText(e.name)}));
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(note("The following search engines are recognized by Tallyweb."));
     layout->addWidget(list);

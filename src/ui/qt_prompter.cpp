@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/strings.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 
@@ -81,7 +82,7 @@ QMessageBox::StandardButton run(QMessageBox& box, QtPrompter& prompter, int help
 }  // namespace
 
 QString toDisplay(std::string_view text) {
-    QString s = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    QString s = fromText(text);
     s.remove(QLatin1Char('\r'));
     return s;
 }

@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "ui/definition_form.h"
+#include "ui/ui_text.h"
 
 namespace tw::ui {
 
@@ -22,8 +23,7 @@ ReportListDialog::ReportListDialog(platform::SettingsProfile& settings,
     setWindowTitle(QStringLiteral("Report List"));
     table_->setObjectName(QStringLiteral("reports"));
     QStringList headings;
-    for (std::string_view h : config::ReportList::kHeadings)
-        headings << QString::fromUtf8(h.data(), static_cast<qsizetype>(h.size()));
+    for (std::string_view h : config::ReportList::kHeadings) headings << fromText(h);
     table_->setHorizontalHeaderLabels(headings);
     table_->setSelectionBehavior(QAbstractItemView::SelectRows);
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
