@@ -45,11 +45,7 @@ ReportListDialog::ReportListDialog(platform::SettingsProfile& settings,
     button("&Copy", "copy", &ReportListDialog::copyReport);
     button("&Delete", "delete", &ReportListDialog::deleteReport);
     button("&Generate Report", "generate", &ReportListDialog::generate)->setDefault(true);
-    auto* cancel = new QPushButton(QStringLiteral("Cancel"));
-    cancel->setObjectName(QStringLiteral("cancel"));
-    cancel->setAutoDefault(false);
-    connect(cancel, &QPushButton::clicked, this, &ReportListDialog::reject);
-    buttons->addWidget(cancel);
+    button("Cancel", "cancel", &ReportListDialog::reject);
     buttons->addStretch();
 
     auto* layout = new QHBoxLayout(this);
