@@ -11,7 +11,11 @@ using presentation::Handle;
 
 namespace {
 constexpr int kHandleRole = Qt::UserRole + 1;
+
+Handle handleOf(const QTreeWidgetItem& item) {
+    return static_cast<Handle>(item.data(0, kHandleRole).toUInt());
 }
+}  // namespace
 
 ReportTree::ReportTree(QWidget* parent) : QTreeWidget(parent) {
     setHeaderHidden(true);
@@ -24,14 +28,13 @@ ReportTree::ReportTree(QWidget* parent) : QTreeWidget(parent) {
     connect(this, &QTreeWidget::itemCollapsed, this,
             [this](QTreeWidgetItem* item) { setFolderIcon(item, false); });
     connect(this, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* item) {
-        if (!quiet_ && item) emit chosen(static_cast<Handle>(item->data(0, kHandleRole).toUInt()));
+        if (!quiet_ && item) emit chosen(handleOf(*item));
     });
 }
 
 void ReportTree::setFolderIcon(QTreeWidgetItem* item, bool expanded) {
     if (!catalogue_) return;
-    const auto h = static_cast<Handle>(item->data(0, kHandleRole).toUInt());
-    item->setIcon(0, reportIcon(catalogue_->icon(h, expanded)));
+    item->setIcon(0, reportIcon(catalogue_->icon(handleOf(*item), expanded)));
 }
 
 void ReportTree::rebuild(const presentation::Catalogue& catalogue, Handle selected) {
@@ -57,14 +60,13 @@ void ReportTree::rebuild(const presentation::Catalogue& catalogue, Handle select
 QTreeWidgetItem* ReportTree::itemFor(Handle entry) const {
     if (entry == presentation::kNoHandle) return nullptr;
     for (QTreeWidgetItemIterator it(const_cast<ReportTree*>(this)); *it; ++it)
-        if (static_cast<Handle>((*it)->data(0, kHandleRole).toUInt()) == entry) return *it;
+        if (handleOf(**it) == entry) return *it;
     return nullptr;
 }
 
 Handle ReportTree::current() const {
     const QTreeWidgetItem* item = currentItem();
-    return item ? static_cast<Handle>(item->data(0, kHandleRole).toUInt())
-                : presentation::kNoHandle;
+    return item ? handleOf(*item) : presentation::kNoHandle;
 }
 
 void ReportTree::choose(Handle entry) {
