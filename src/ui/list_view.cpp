@@ -50,6 +50,32 @@ int largerFirst(std::int64_t a, std::int64_t b) {
 
 namespace rowlist {
 
+void configure(QTreeWidget& list) {
+    list.setRootIsDecorated(false);
+    list.setItemsExpandable(false);
+    list.setSelectionMode(QAbstractItemView::SingleSelection);
+    list.setSelectionBehavior(QAbstractItemView::SelectRows);
+    list.setAllColumnsShowFocus(true);
+    list.setSortingEnabled(false);
+    list.header()->setStretchLastSection(false);
+}
+
+void setHeaders(QTreeWidget& list, const presentation::ReportTable& table) {
+    list.clear();
+    list.setColumnCount(table.columns());
+    QStringList headers;
+    for (int c = 0; c < table.columns(); ++c) headers << QString::fromStdString(table.header(c));
+    list.setHeaderLabels(headers);
+}
+
+QTreeWidgetItem* makeRow(const presentation::ReportTable& table, int r) {
+    auto* item = new QTreeWidgetItem;
+    for (int c = 0; c < table.columns(); ++c)
+        item->setText(c, QString::fromStdString(table.cell(r, c)));
+    item->setData(0, Qt::UserRole, r);
+    return item;
+}
+
 void fitColumnWidths(QTreeView& view) {
     const int columns = view.model()->columnCount();
     const int limit = view.contentsRect().width() * 8 / 10;
@@ -96,15 +122,9 @@ ListView::ListView(PaneServices services, QWidget* parent)
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list_);
-    list_->setRootIsDecorated(false);
-    list_->setItemsExpandable(false);
+    rowlist::configure(*list_);
     list_->setUniformRowHeights(true);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSortingEnabled(false);  // the view sorts by its own rules
     QHeaderView* header = list_->header();
-    header->setStretchLastSection(false);
     header->setSectionsClickable(true);
     header->setSortIndicatorShown(true);
     connect(header, &QHeaderView::sectionClicked, this, &ListView::columnClicked);
@@ -114,11 +134,7 @@ void ListView::load(const document::Document& document) {
     const presentation::ReportTable& table = document.table();
     const int columns = table.columns();
     const int rows = table.rows();
-    list_->clear();
-    list_->setColumnCount(columns);
-    QStringList headers;
-    for (int c = 0; c < columns; ++c) headers << QString::fromStdString(table.header(c));
-    list_->setHeaderLabels(headers);
+    rowlist::setHeaders(*list_, table);
 
     kinds_.assign(static_cast<std::size_t>(columns), ColumnKind::Text);
     for (int c = 0; c < columns; ++c) kinds_[static_cast<std::size_t>(c)] = table.kind(c);
@@ -130,10 +146,7 @@ void ListView::load(const document::Document& document) {
     QList<QTreeWidgetItem*> items;
     items.reserve(rows);
     for (int r = 0; r < rows; ++r) {
-        auto* item = new QTreeWidgetItem;
-        for (int c = 0; c < columns; ++c)
-            item->setText(c, QString::fromStdString(table.cell(r, c)));
-        item->setData(0, Qt::UserRole, r);
+        QTreeWidgetItem* item = rowlist::makeRow(table, r);
         keys_[static_cast<std::size_t>(r)] = table.key(r);
         firstTexts_[static_cast<std::size_t>(r)] = table.cell(r, 0);
         items.append(item);

@@ -14,6 +14,13 @@
 namespace tw::ui {
 
 namespace rowlist {
+// The settings both row lists share: single whole-row selection, no tree decoration, and no
+// sorting of Qt's own (the views order rows by their rules).
+void configure(QTreeWidget& list);
+// Clears `list` and gives it the table's columns and headings.
+void setHeaders(QTreeWidget& list, const presentation::ReportTable& table);
+// An item holding table row `r`'s texts and its row number (tableRow).
+QTreeWidgetItem* makeRow(const presentation::ReportTable& table, int r);
 // Each column fits the wider of its header and its contents, narrow ones get some air, and none
 // takes more than 8/10 of the list's width.
 void fitColumnWidths(QTreeView& view);

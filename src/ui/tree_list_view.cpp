@@ -138,16 +138,10 @@ TreeListView::TreeListView(PaneServices services, QWidget* parent)
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(list_);
     // Rows are flat: the indent and the lines are drawn by the rows themselves.
-    list_->setRootIsDecorated(false);
-    list_->setItemsExpandable(false);
+    rowlist::configure(*list_);
     list_->setIndentation(0);
     list_->setUniformRowHeights(false);
-    list_->setSelectionMode(QAbstractItemView::SingleSelection);
-    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
-    list_->setAllColumnsShowFocus(true);
-    list_->setSortingEnabled(false);
     list_->header()->setSectionsClickable(false);
-    list_->header()->setStretchLastSection(false);
     list_->setItemDelegate(new RowDelegate(list_));
     connect(list_, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* item, int) { rowClicked(item); });
@@ -157,12 +151,7 @@ void TreeListView::load(const document::Document& document) {
     const presentation::ReportTable& table = document.table();
     const int columns = table.columns();
     const int rows = table.rows();
-    list_->clear();
-    list_->setColumnCount(columns);
-    QStringList headers;
-    for (int c = 0; c < columns; ++c) headers << QString::fromStdString(table.header(c));
-    list_->setHeaderLabels(headers);
-    for (int c = 0; c < columns; ++c) list_->setColumnWidth(c, 150);
+    rowlist::setHeaders(*list_, table);
 
     QFont groupFont = list_->font();
     groupFont.setWeight(QFont::DemiBold);
@@ -170,10 +159,7 @@ void TreeListView::load(const document::Document& document) {
     QList<QTreeWidgetItem*> items;
     items.reserve(rows);
     for (int r = 0; r < rows; ++r) {
-        auto* item = new QTreeWidgetItem;
-        for (int c = 0; c < columns; ++c)
-            item->setText(c, QString::fromStdString(table.cell(r, c)));
-        item->setData(0, Qt::UserRole, r);
+        QTreeWidgetItem* item = rowlist::makeRow(table, r);
         for (int c = 0; c < columns; ++c) {
             item->setData(c, kIndentRole, table.indent(r));
             item->setData(c, kChildRole, table.isChild(r));
