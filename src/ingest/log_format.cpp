@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#include <iterator>
+#include <memory>
+#include <string>
 
 #include "ingest/log_time.h"
 #include "ingest/text_search.h"
@@ -41,83 +44,106 @@ std::int32_t toStatus(const char* p, const char* end) {
     return v > 2147483647 || v < -2147483647 ? 0 : static_cast<std::int32_t>(v);
 }
 
-// Bytes are read unsigned and 64-bit: one download of an ISO image is more than 2 GB. "-",
-// empty text and a negative number give 0; an absurdly long number saturates.
-std::uint64_t toBytes(const char* p, const char* end) {
+// Bytes are read unsigned and 64-bit: one download of an ISO image is more than 2 GB. The
+// field is its first blank-delimited word, after any leading blanks; "-" or nothing means 0.
+// Anything else must be decimal digits that fit 64 bits: a count that wrapped, or one cut
+// short by a stray byte, would put a wrong figure in every total it reaches.
+bool toBytes(const char* p, const char* end, std::uint64_t& out) {
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
-    if (p < end && *p == '+') ++p;
+    const char* e = p;
+    while (e < end && *e != ' ' && *e != '\t') ++e;
+    out = 0;
+    if (e == p || (e - p == 1 && *p == '-')) return true;
     std::uint64_t v = 0;
-    while (p < end && *p >= '0' && *p <= '9') {
+    for (; p < e; ++p) {
+        if (*p < '0' || *p > '9') return false;
         const auto d = static_cast<std::uint64_t>(*p - '0');
-        v = v > (UINT64_MAX - d) / 10 ? UINT64_MAX : v * 10 + d;
-        ++p;
+        if (v > (UINT64_MAX - d) / 10) return false;
+        v = v * 10 + d;
     }
-    return v;
+    out = v;
+    return true;
 }
 
 // ---------------------------------------------------------------------------------------------
 // Time
 
-void setTime(LogRecord& rec, std::int64_t year1900, int month0, std::int64_t day, std::int64_t h,
+bool isLeapYear(std::int64_t y) {
+    return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0;
+}
+
+int daysInMonth(std::int64_t year, int month0) {
+    static constexpr int kDays[12] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+    return month0 == 1 && isLeapYear(year) ? 29 : kDays[month0];
+}
+
+// A date or time that no calendar holds is no time at all: rolling day 32 into the next month
+// or hour 25 into the next day would count the line on a day it was never logged. A second of
+// 60 is a leap second, which servers do write.
+bool validClock(std::int64_t h, std::int64_t mi, std::int64_t s) {
+    return h >= 0 && h <= 23 && mi >= 0 && mi <= 59 && s >= 0 && s <= 60;
+}
+
+// Sets the record's time from a four-digit year. A year the time frame cannot hold keeps the
+// line, with the out-of-range marker. False when the date or time is outside its calendar.
+bool setTime(LogRecord& rec, std::int64_t year, int month0, std::int64_t day, std::int64_t h,
              std::int64_t mi, std::int64_t s, const ReaderOptions& opt) {
-    if (year1900 < 69 || year1900 > 139) {
+    if (month0 < 0 || month0 > 11 || !validClock(h, mi, s)) return false;
+    if (day < 1 || day > daysInMonth(year, month0)) return false;
+    if (year < 1970 || year > 2039) {
         rec.time = kTimeYearOutOfRange;
         rec.hour = static_cast<std::int32_t>(floorMod(h + opt.timeOffsetHours, 24));
         rec.weekday = -1;
-        return;
+        return true;
     }
-    rec.time = frameSeconds(1900 + year1900, month0 + 1, day, h, mi, s) +
+    rec.time = frameSeconds(year, month0 + 1, day, h, mi, s) +
                std::int64_t{3600} * opt.timeOffsetHours;
     rec.hour = hourOf(rec.time);
     rec.weekday = weekdayOf(rec.time);
+    return true;
 }
 
-void setNoTime(LogRecord& rec) {
+bool setNoTime(LogRecord& rec) {
     rec.time = kTimeUnusable;
     rec.hour = -1;
     rec.weekday = -1;
+    return true;
 }
 
 bool usableText(const char* b, const char* e) {
     return e > b && e - b <= 100;
 }
 
+// The month of an English three-letter abbreviation in any letter case; -1 for anything else.
+int monthFromName(const char* m, const char* e) {
+    static constexpr std::string_view kNames[12] = {"JAN", "FEB", "MAR", "APR", "MAY", "JUN",
+                                                    "JUL", "AUG", "SEP", "OCT", "NOV", "DEC"};
+    if (e - m < 3 || (e - m > 3 && m[3] != '/')) return -1;
+    for (int i = 0; i < 12; ++i) {
+        const std::string_view n = kNames[i];
+        if (foldUpper(at(m)) == n[0] && foldUpper(at(m + 1)) == n[1] &&
+            foldUpper(at(m + 2)) == n[2])
+            return i;
+    }
+    return -1;
+}
+
+// Two-digit years are taken as 1970-2069; longer ones as written.
+std::int64_t fullYear(std::int64_t year, const char* b, const char* e) {
+    while (b < e && (*b == ' ' || *b == '\t')) ++b;
+    const char* d = b;
+    while (d < e && *d >= '0' && *d <= '9') ++d;
+    if (d - b > 2) return year;
+    return year < 70 ? 2000 + year : 1900 + year;
+}
+
 // day/Mon/year:hh:mm:ss zone
-void parseBracketedDate(const char* b, const char* e, LogRecord& rec, const ReaderOptions& opt) {
+bool parseBracketedDate(const char* b, const char* e, LogRecord& rec, const ReaderOptions& opt) {
     if (!usableText(b, e)) return setNoTime(rec);
     const std::int64_t day = toInt(b, e);
     const char* m = std::find(b, e, '/');
     if (m < e) ++m;
-    const auto up = [&](int i) -> Byte { return m + i < e ? foldUpper(at(m + i)) : 0; };
-    int month = 0;
-    switch (up(0)) {
-        case 'A':
-            month = up(1) == 'P' ? 3 : up(1) == 'U' ? 7 : 0;
-            break;
-        case 'D':
-            month = 11;
-            break;
-        case 'F':
-            month = 1;
-            break;
-        case 'J':
-            month = up(1) == 'U' ? (up(2) == 'N' ? 5 : up(2) == 'L' ? 6 : 0) : 0;
-            break;
-        case 'M':
-            month = up(2) == 'R' ? 2 : up(2) == 'Y' ? 4 : 0;
-            break;
-        case 'N':
-            month = 10;
-            break;
-        case 'O':
-            month = 9;
-            break;
-        case 'S':
-            month = 8;
-            break;
-        default:
-            month = 0;
-    }
+    const int month = monthFromName(m, e);
     const char* y = std::find(m, e, '/');
     if (y < e) ++y;
     const char* c1 = std::find(y, e, ':');
@@ -127,8 +153,7 @@ void parseBracketedDate(const char* b, const char* e, LogRecord& rec, const Read
     const std::int64_t h = c1 < e ? toInt(c1 + 1, e) : 0;
     const std::int64_t mi = c2 < e ? toInt(c2 + 1, e) : 0;
     const std::int64_t s = c3 < e ? toInt(c3 + 1, e) : 0;
-    const std::int64_t y1900 = year >= 1970 ? year - 1900 : year - 1800;
-    setTime(rec, y1900, month, day, h, mi, s, opt);
+    return setTime(rec, year, month, day, h, mi, s, opt);
 }
 
 // hh:mm:ss
@@ -140,20 +165,16 @@ void parseClock(const char* b, const char* e, std::int64_t& h, std::int64_t& mi,
     s = c2 < e ? toInt(c2 + 1, e) : 0;
 }
 
-// Carries a month outside 0..11 into the year, then applies the two-digit-year window.
-void setNumericTime(LogRecord& rec, std::int64_t year, std::int64_t month1, std::int64_t day,
+bool setNumericTime(LogRecord& rec, std::int64_t year, std::int64_t month1, std::int64_t day,
                     const char* tb, const char* te, const ReaderOptions& opt) {
-    std::int64_t m0 = month1 - 1;
-    year += floorDiv(m0, 12);
-    m0 = floorMod(m0, 12);
-    if (year < 70) year += 100;
+    if (month1 < 1 || month1 > 12) return false;
     std::int64_t h, mi, s;
     parseClock(tb, te, h, mi, s);
-    setTime(rec, year, static_cast<int>(m0), day, h, mi, s, opt);
+    return setTime(rec, year, static_cast<int>(month1 - 1), day, h, mi, s, opt);
 }
 
-// month/day/year, or day.month.year with EuropeanFormat
-void parseNumericDate(const char* db, const char* de, const char* tb, const char* te,
+// month/day/year, or day.month.year with EuropeanFormat; the year has two digits or four.
+bool parseNumericDate(const char* db, const char* de, const char* tb, const char* te,
                       LogRecord& rec, const ReaderOptions& opt) {
     if (!usableText(db, de) || !usableText(tb, te)) return setNoTime(rec);
     const char sep = opt.europeanFormat ? '.' : '/';
@@ -161,22 +182,23 @@ void parseNumericDate(const char* db, const char* de, const char* tb, const char
     const char* s1 = std::find(db, de, sep);
     const std::int64_t second = s1 < de ? toInt(s1 + 1, de) : 0;
     const char* s2 = s1 < de ? std::find(s1 + 1, de, sep) : de;
-    const std::int64_t year = s2 < de ? toInt(s2 + 1, de) : 0;
+    if (s2 >= de) return false;
+    const std::int64_t year = fullYear(toInt(s2 + 1, de), s2 + 1, de);
     const std::int64_t month = opt.europeanFormat ? second : first;
     const std::int64_t day = opt.europeanFormat ? first : second;
-    setNumericTime(rec, year, month, day, tb, te, opt);
+    return setNumericTime(rec, year, month, day, tb, te, opt);
 }
 
-// year-month-day with a four-digit year
-void parseIsoDate(const char* db, const char* de, const char* tb, const char* te, LogRecord& rec,
+// year-month-day
+bool parseIsoDate(const char* db, const char* de, const char* tb, const char* te, LogRecord& rec,
                   const ReaderOptions& opt) {
     if (!usableText(db, de) || !usableText(tb, te)) return setNoTime(rec);
-    const std::int64_t year = toInt(db, de);
+    const std::int64_t year = fullYear(toInt(db, de), db, de);
     const char* s1 = std::find(db, de, '-');
     const std::int64_t month = s1 < de ? toInt(s1 + 1, de) : 0;
     const char* s2 = s1 < de ? std::find(s1 + 1, de, '-') : de;
     const std::int64_t day = s2 < de ? toInt(s2 + 1, de) : 0;
-    setNumericTime(rec, year - 1900, month, day, tb, te, opt);
+    return setNumericTime(rec, year, month, day, tb, te, opt);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -254,8 +276,15 @@ std::int32_t methodFrom(Byte c) {
 
 enum class Bracketed { Common, Combined, Loose };
 
+// Records why a line was refused; returns 0, the readers' "no record".
+std::size_t refuse(ReaderState& st, RejectReason why) {
+    st.reject = why;
+    return 0;
+}
+
 std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
                           Bracketed layout) {
+    st.reject = RejectReason::Layout;
     Cursor c{line, line + n, allLineBytes(line, line + n)};
     const char *hb, *he;
     if (!c.take(' ', false, hb, he)) return 0;
@@ -274,19 +303,18 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
     // The URL's "/" must lie inside the request: a request of "-" (400 and 408 lines) would
     // otherwise take its URL from the referrer or the agent.
     while (c.p < c.end && *c.p != '/') {
-        if (*c.p == '"' || !isLineByte(at(c.p))) return 0;
+        if (*c.p == '"' || !isLineByte(at(c.p))) return refuse(st, RejectReason::NoRequest);
         ++c.p;
     }
-    if (c.atEnd()) return 0;
+    if (c.atEnd()) return refuse(st, RejectReason::NoRequest);
     const char* ub = c.p;
-    if (c.clean)
-        c.p = c.find(' ');
-    else
-        while (c.p < c.end && isFieldByte(at(c.p))) ++c.p;
+    // The URL ends at a blank or at the quote that closes a request without a protocol; a
+    // quote inside a request is escaped by the server, so a bare one is always the closing one.
+    while (c.p < c.end && *c.p != '"' && isFieldByte(at(c.p))) ++c.p;
     const char* ue = c.p;
-    // A request without a protocol keeps its closing quote in the URL; that quote then closes
-    // the request, and no later quote may be taken for it.
-    if (ue[-1] != '"') {
+    if (c.p < c.end && *c.p == '"') {
+        ++c.p;
+    } else {
         if (!c.skipTo('"')) return 0;
         ++c.p;
     }
@@ -310,13 +338,13 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
         assign(rec.referrer, rb, re);
         assign(rec.agent, ab, ae);
     }
+    if (!toBytes(bb, be, rec.bytes)) return refuse(st, RejectReason::Bytes);
+    if (!parseBracketedDate(db, de, rec, st.options)) return refuse(st, RejectReason::Date);
     assign(rec.host, hb, he);
     assign(rec.url, ub, ue);
     setDash(rec.user);
     rec.method = method;
     rec.status = toStatus(sb, se);
-    rec.bytes = toBytes(bb, be);
-    parseBracketedDate(db, de, rec, st.options);
     return n;
 }
 
@@ -342,6 +370,7 @@ void dropLeadingByte(const char*& b, const char* e) {
 
 std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecord& rec,
                       bool extended) {
+    st.reject = RejectReason::Layout;
     Cursor c{line, line + n};
     const char *b[11], *e[11];
     for (int i = 0; i < 11; ++i)
@@ -351,7 +380,7 @@ std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecor
         if (!isLineByte(at(c.p))) return 0;
         ++c.p;
     }
-    if (c.atEnd()) return 0;
+    if (c.atEnd()) return refuse(st, RejectReason::NoRequest);
     const char *ub, *ue;
     if (!commaField(c, true, ub, ue)) return 0;
     const char* consumed = c.p;
@@ -369,13 +398,18 @@ std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecor
         dropLeadingByte(sb, e[6]);
         assign(rec.serverIp, sb, e[6]);
     }
+    if (!toBytes(b[9], e[9], rec.bytes)) return refuse(st, RejectReason::Bytes);
+    const char* db = b[2];
+    const char* tb = b[3];
+    dropLeadingByte(db, e[2]);
+    dropLeadingByte(tb, e[3]);
+    if (!parseNumericDate(db, e[2], tb, e[3], rec, st.options))
+        return refuse(st, RejectReason::Date);
     assign(rec.host, b[0], e[0]);
     assign(rec.url, ub, ue);
     setDash(rec.user);
     rec.method = kMethodGet;
-    rec.bytes = toBytes(b[9], e[9]);
     rec.status = toStatus(b[10], e[10]);
-    parseNumericDate(b[2], e[2], b[3], e[3], rec, st.options);
     return static_cast<std::size_t>(consumed - line);
 }
 
@@ -479,13 +513,10 @@ std::string_view lineFrom(std::string_view text, std::size_t pos) {
 
 }  // namespace
 
-int detectFormat(std::string_view sniff, W3cFieldMap& map) {
-    if (sniff.size() > 10000) sniff = sniff.substr(0, 10000);
-    // A field directive means W3C whoever wrote it: the format defines every field by its place
-    // in the directive, so it wins over the blank and comma counts below.
-    const std::size_t fields = findAtLineStart(sniff, "#Fields: ");
-    if (fields != std::string_view::npos) return parseW3cFields(lineFrom(sniff, fields), map);
+namespace {
 
+// The format the blank and comma counts of the window point to.
+int countedFormat(std::string_view sniff) {
     std::size_t lines = 0, blanks = 0, commas = 0, i = 0;
     bool inside = false;
     while (i < sniff.size() && lines < 50) {
@@ -523,6 +554,68 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map) {
     if (blanksPerLine > 7) return kFormatCombined;
     if (blanksPerLine >= 5) return kFormatCommon;
     return kFormatLoose;
+}
+
+// Formats a vote may choose, richest first: a tie goes to the one that keeps more of the line
+// (a combined line also reads as common, without its referrer and agent).
+constexpr int kVoteFormats[] = {kFormatCombined, kFormatIisCommaExtended, kFormatLoose,
+                                kFormatCommon, kFormatIisComma};
+
+}  // namespace
+
+int detectFormat(std::string_view sniff, W3cFieldMap& map, const ReaderOptions& options) {
+    if (sniff.size() > 10000) sniff = sniff.substr(0, 10000);
+    // A field directive means W3C whoever wrote it: the format defines every field by its place
+    // in the directive, so it wins over the blank and comma counts below.
+    const std::size_t fields = findAtLineStart(sniff, "#Fields: ");
+    if (fields != std::string_view::npos) return parseW3cFields(lineFrom(sniff, fields), map);
+
+    const int counted = countedFormat(sniff);
+    // The lines of the window that could be records: not empty, not comments, and not an
+    // unended last one, which the window may have cut.
+    std::string_view text = sniff;
+    const std::size_t lastEnd = text.find_last_of("\r\n");
+    if (lastEnd != std::string_view::npos) text = text.substr(0, lastEnd);
+    constexpr std::size_t kVoters = std::size(kVoteFormats);
+    std::size_t accepted[kVoters] = {};
+    std::size_t countedIndex = 0;
+    for (std::size_t k = 0; k < kVoters; ++k)
+        if (kVoteFormats[k] == counted) countedIndex = k;
+    std::size_t candidates = 0;
+    std::string readable;  // the lines some format reads, one a line
+    auto rec = std::make_unique<LogRecord>();
+    ReaderState st;
+    st.options = options;
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t e = text.find_first_of("\r\n", i);
+        if (e == std::string_view::npos) e = text.size();
+        const std::string_view line = text.substr(i, e - i);
+        i = e + 1;
+        if (line.empty() || line[0] == '#') continue;
+        ++candidates;
+        bool any = false;
+        for (std::size_t k = 0; k < kVoters; ++k)
+            if (readerFor(kVoteFormats[k])(st, line.data(), line.size(), *rec) > 0) {
+                ++accepted[k];
+                any = true;
+            }
+        if (any) readable.append(line).push_back('\n');
+    }
+    // A clean file keeps the format its counts point to, as it always has.
+    if (accepted[countedIndex] == candidates) return counted;
+    // Otherwise the counts are taken again over the lines that read at all, and the format
+    // they point to wins any tie: comma lines of the plain layout also read as the extended
+    // one, which would take their last field for a referrer.
+    const int recounted = countedFormat(readable);
+    std::size_t best = 0;
+    for (std::size_t k = 0; k < kVoters; ++k) {
+        if (accepted[k] > accepted[best] ||
+            (accepted[k] == accepted[best] && kVoteFormats[k] == recounted))
+            best = k;
+    }
+    if (accepted[best] == 0) return counted;
+    return kVoteFormats[best];
 }
 
 bool readW3cDate(std::string_view text, ReaderState& state) {
@@ -574,7 +667,8 @@ std::size_t readIisCommaExtendedLine(ReaderState& st, const char* l, std::size_t
 
 std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRecord& rec) {
     const W3cFieldMap& map = st.w3c;
-    if (!map.usable) return 0;
+    if (!map.usable) return refuse(st, RejectReason::NoFieldMap);
+    st.reject = RejectReason::Layout;
     Cursor c{line, line + n};
     const char* fb[kW3cFieldCount] = {};
     const char* fe[kW3cFieldCount] = {};
@@ -585,6 +679,9 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
             b = c.p;
             while (c.p < c.end && isLineByte(at(c.p))) ++c.p;
             e = c.p;
+            // A count cut short by a control byte is no count: "1\0" "00" is not 1.
+            if (c.p < c.end && map.fieldAt[static_cast<std::size_t>(k)] == kW3cBytes)
+                return refuse(st, RejectReason::Bytes);
         } else if (!c.take(' ', true, b, e)) {
             return 0;
         }
@@ -593,7 +690,19 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
     }
     // The URL starts at the stem's first "/"; a stem without one is no web request.
     const char* ub = std::find(fb[kW3cUriStem], fe[kW3cUriStem], '/');
-    if (ub == fe[kW3cUriStem]) return 0;
+    if (ub == fe[kW3cUriStem]) return refuse(st, RejectReason::NoRequest);
+    if (map.has(kW3cBytes)) {
+        if (!toBytes(fb[kW3cBytes], fe[kW3cBytes], rec.bytes))
+            return refuse(st, RejectReason::Bytes);
+    } else {
+        rec.bytes = 0;
+    }
+    const bool dated =
+        map.has(kW3cDate)
+            ? parseIsoDate(fb[kW3cDate], fe[kW3cDate], fb[kW3cTime], fe[kW3cTime], rec, st.options)
+            : parseIsoDate(st.w3cDate, st.w3cDate + st.w3cDateLength, fb[kW3cTime],
+                           fe[kW3cTime], rec, st.options);
+    if (!dated) return refuse(st, RejectReason::Date);
 
     assign(rec.host, fb[kW3cClientIp], fe[kW3cClientIp]);
     assign(rec.url, ub, fe[kW3cUriStem]);
@@ -609,7 +718,6 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
                      ? methodFrom(at(fb[kW3cMethod]))
                      : kMethodGet;
     rec.status = toStatus(fb[kW3cStatus], fe[kW3cStatus]);
-    rec.bytes = map.has(kW3cBytes) ? toBytes(fb[kW3cBytes], fe[kW3cBytes]) : 0;
     if (map.has(kW3cUserAgent)) {
         assign(rec.agent, fb[kW3cUserAgent], fe[kW3cUserAgent]);
         std::replace(rec.agent.text, rec.agent.text + rec.agent.length, '+', ' ');
@@ -620,15 +728,11 @@ std::size_t readW3cLine(ReaderState& st, const char* line, std::size_t n, LogRec
         assign(rec.referrer, fb[kW3cReferer], fe[kW3cReferer]);
     else
         rec.referrer.assign("", 0);
-    if (map.has(kW3cDate))
-        parseIsoDate(fb[kW3cDate], fe[kW3cDate], fb[kW3cTime], fe[kW3cTime], rec, st.options);
-    else
-        parseIsoDate(st.w3cDate, st.w3cDate + st.w3cDateLength, fb[kW3cTime], fe[kW3cTime], rec,
-                     st.options);
     return n;
 }
 
-std::size_t readAgentLine(ReaderState&, const char* line, std::size_t n, LogRecord& rec) {
+std::size_t readAgentLine(ReaderState& st, const char* line, std::size_t n, LogRecord& rec) {
+    st.reject = RejectReason::Layout;
     std::size_t e = 0;
     while (e < n && isLineByte(static_cast<Byte>(line[e]))) ++e;
     if (e == 0) return 0;
@@ -636,7 +740,8 @@ std::size_t readAgentLine(ReaderState&, const char* line, std::size_t n, LogReco
     return e;
 }
 
-std::size_t readRefererLine(ReaderState&, const char* line, std::size_t n, LogRecord& rec) {
+std::size_t readRefererLine(ReaderState& st, const char* line, std::size_t n, LogRecord& rec) {
+    st.reject = RejectReason::Layout;
     Cursor c{line, line + n};
     const char *rb, *re, *ab, *ae;
     if (!c.take(' ', false, rb, re)) return 0;
@@ -669,6 +774,24 @@ LineReader readerFor(int format) {
         default:
             return nullptr;
     }
+}
+
+std::string_view rejectReasonText(RejectReason why) {
+    switch (why) {
+        case RejectReason::None:
+            return "accepted";
+        case RejectReason::Layout:
+            return "the fields do not follow the log's layout";
+        case RejectReason::NoRequest:
+            return "the request holds no URL";
+        case RejectReason::Date:
+            return "the date or time does not exist";
+        case RejectReason::Bytes:
+            return "the byte count is not a number of at most 64 bits";
+        case RejectReason::NoFieldMap:
+            return "no usable #Fields directive comes before the line";
+    }
+    return "unknown";
 }
 
 std::string companionFileName(std::string_view accessPath, std::string_view word) {

@@ -69,6 +69,17 @@ struct ReaderOptions {
     bool europeanFormat = false;  // day.month.year numeric dates
 };
 
+// Why a reader refused its line, for the list of rejected lines.
+enum class RejectReason : std::uint8_t {
+    None,
+    Layout,      // the fields do not follow the file's layout
+    NoRequest,   // no URL inside the request
+    Date,        // a date or time outside its calendar
+    Bytes,       // a byte count that is not a number of at most 64 bits
+    NoFieldMap,  // a W3C line before any usable field directive
+};
+std::string_view rejectReasonText(RejectReason why);
+
 struct ReaderState {
     ReaderOptions options;
     W3cFieldMap w3c;
@@ -79,14 +90,19 @@ struct ReaderState {
     // listed sc-bytes.
     bool sawW3cHeader = false;
     bool lastW3cHeaderHadBytes = true;
+    // Set by a reader that refuses a line.
+    RejectReason reject = RejectReason::None;
 };
 
 // Capabilities of a format code (for code 4, from the current field map).
 Capabilities capabilitiesFor(int format, const W3cFieldMap& map);
 
 // Detects the format from a file's first bytes (at most the first 10000 are looked at).
-// Returns 0..7; fills `map` when it finds a field directive.
-int detectFormat(std::string_view sniff, W3cFieldMap& map);
+// Returns 0..7; fills `map` when it finds a field directive. The blank and comma counts decide
+// for a file whose lines all read under the format they point to; otherwise the format under
+// which most of the window's lines read wins, so a few stray lines cannot sway it. `options`
+// are the ones the file will be read with (they decide which dates read).
+int detectFormat(std::string_view sniff, W3cFieldMap& map, const ReaderOptions& options = {});
 
 // Parses one "#Fields: ..." directive line (from "#Fields:" up to, not including, the line end)
 // into `map`. Returns 4, 5 or 6 as detection does; `map.usable` is true only for 4.
@@ -101,7 +117,7 @@ void applyDirective(int format, std::string_view line, ReaderState& state);
 bool readW3cDate(std::string_view text, ReaderState& state);
 
 // Reads one line (its bytes up to, not including, its CR or LF) into `rec`. Returns the number
-// of bytes consumed, or 0 when the line does not fit the format.
+// of bytes consumed, or 0 when the line does not fit the format; `state.reject` then says why.
 using LineReader = std::size_t (*)(ReaderState& state, const char* line, std::size_t length,
                                    LogRecord& rec);
 std::size_t readCommonLine(ReaderState&, const char*, std::size_t, LogRecord&);

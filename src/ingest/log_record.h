@@ -69,6 +69,9 @@ struct LogRecord {
     // The record's place among the records of its run, in line order: workers in parallel mode
     // apply their records in this order.
     std::uint64_t sequence = 0;
+
+    // False when `time` is one of the markers: such a record belongs to no day and no period.
+    bool dated() const { return weekday >= 0; }
 };
 
 // The fixed slot array of a run. Heap-allocated once per pipeline (it is ~3.8 MB).
