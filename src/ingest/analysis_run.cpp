@@ -1,5 +1,6 @@
 #include "ingest/analysis_run.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "platform/strings.h"
@@ -63,16 +64,23 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
         return false;
     }
 
+    orderOldestFirst(sources, settings, files);
+    std::vector<std::string> shownNames;
+    for (std::size_t i = 0; i < files.files.size(); ++i) {
+        const std::size_t origin = files.origins.size() == files.files.size() ? files.origins[i] : i;
+        shownNames.push_back(origin < sources.files.size() ? sources.files[origin] : files.files[i]);
+    }
+
     const RunContext context{def, settings, startTime, domain};
     s_.engine->prepare(files.totalBytes, context);
 
     RecordPipeline pipeline(s_.engine, s_.files, s_.progress);
     pipeline.setStretchBytes(stretchBytes_);
-    pipeline.readerState().options.timeOffsetHours = settings.TimeOffset;
-    pipeline.readerState().options.europeanFormat = settings.EuropeanFormat != 0;
+    pipeline.readerState().options = readerOptions(settings);
+    pipeline.setRejectedSink(rejectedSink_);
 
     const std::int64_t startMs = s_.clock.monotonicMillis();
-    std::thread worker([&] { analysisThread(context, files, pipeline); });
+    std::thread worker([&] { analysisThread(context, files, shownNames, pipeline); });
     s_.progress.exec(def.EnableDNS ? platform::ProgressDialog::Layout::WithLookupStatus
                                    : platform::ProgressDialog::Layout::Plain);
     // The thread's last act was to complete the dialog, so this join is immediate.
@@ -92,6 +100,7 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
         return false;
     }
 
+    s_.engine->noteLineCounts(summary_.pipeline.records, summary_.pipeline.rejected);
     s_.engine->finalise();
     const std::int64_t elapsedMs = s_.clock.monotonicMillis() - startMs;
     // A run faster than the clock's resolution still gets a finite speed.
@@ -101,6 +110,12 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
     summary_.completionText =
         platform::format(platform::text(sid::Completed).data(), summary_.megabytes,
                          summary_.seconds, summary_.speed);
+    if (summary_.pipeline.rejected > 0)
+        summary_.completionText += platform::format(
+            platform::text(summary_.pipeline.rejected == 1 ? sid::OneLineRejected
+                                                           : sid::LinesRejected)
+                .data(),
+            static_cast<unsigned long long>(summary_.pipeline.rejected));
 
     if (mode == RunMode::Interactive) {
         if (def.ApacheTwoFileFormat && !def.filters.empty())
@@ -127,7 +142,66 @@ class DiscardPages final : public SitePageSink {
     }
 };
 
+ReaderOptions AnalysisRun::readerOptions(const config::RunSettings& settings) {
+    ReaderOptions o;
+    o.timeOffsetHours = settings.TimeOffset;
+    o.europeanFormat = settings.EuropeanFormat != 0;
+    return o;
+}
+
+// Visits are counted from the gaps between a host's requests, and a backward gap never starts
+// one: a rotated set named newest first ("access_log", "access_log.1") must still be read in
+// time order. Within each entry of the log paths, the files whose first record has a time are
+// put in order of that time in the places such files held; ties and files without a time keep
+// their places, so a set that is already in order reads exactly as before.
+void AnalysisRun::orderOldestFirst(const SourceResult& sources,
+                                   const config::RunSettings& settings, PreparedFiles& files) {
+    const std::size_t n = files.files.size();
+    if (n < 2 || sources.groups.size() != sources.files.size()) return;
+    // The order changes below: each file must keep the name it is reported under.
+    if (files.origins.size() != n) {
+        files.origins.resize(n);
+        for (std::size_t i = 0; i < n; ++i) files.origins[i] = i;
+    }
+    const ReaderOptions options = readerOptions(settings);
+    std::vector<std::size_t> group(n);
+    std::vector<std::int64_t> first(n, 0);
+    std::vector<bool> dated(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t origin = files.origins[i];
+        group[i] = origin < sources.groups.size() ? sources.groups[origin] : sources.files.size() + i;
+        dated[i] = firstRecordTime(s_.files, files.files[i], options, first[i]);
+    }
+    std::vector<std::size_t> order(n);
+    for (std::size_t i = 0; i < n; ++i) order[i] = i;
+    std::vector<std::size_t> places, members;
+    std::vector<bool> done(n, false);
+    for (std::size_t i = 0; i < n; ++i) {
+        if (done[i] || !dated[i]) continue;
+        places.clear();
+        for (std::size_t j = i; j < n; ++j)
+            if (!done[j] && dated[j] && group[j] == group[i]) {
+                places.push_back(j);
+                done[j] = true;
+            }
+        members = places;
+        std::stable_sort(members.begin(), members.end(),
+                         [&](std::size_t a, std::size_t b) { return first[a] < first[b]; });
+        for (std::size_t k = 0; k < places.size(); ++k) order[places[k]] = members[k];
+    }
+    PreparedFiles sorted;
+    sorted.totalBytes = files.totalBytes;
+    sorted.cancelled = files.cancelled;
+    for (const std::size_t i : order) {
+        sorted.files.push_back(files.files[i]);
+        sorted.sizes.push_back(files.sizes[i]);
+        sorted.origins.push_back(files.origins[i]);
+    }
+    files = std::move(sorted);
+}
+
 void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles& files,
+                                 const std::vector<std::string>& shownNames,
                                  RecordPipeline& pipeline) {
     const config::ReportDefinition& def = context.definition;
     platform::ProgressDialog& progress = s_.progress;
@@ -160,7 +234,8 @@ void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles&
     for (std::size_t i = 0; i < files.files.size(); ++i) {
         const std::string& path = files.files[i];
         std::uint64_t size = 0;
-        const ReadOutcome outcome = pipeline.readFile(kFormatDetect, path, base, size);
+        const ReadOutcome outcome =
+            pipeline.readFile(kFormatDetect, path, base, size, shownNames[i]);
         if (def.ApacheTwoFileFormat && outcome == ReadOutcome::Done) {
             // The companions' own outcomes are not reported: the entry's is the access log's.
             for (const auto& [word, format] :

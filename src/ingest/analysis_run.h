@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "config/report_definition.h"
 #include "config/run_settings.h"
@@ -59,16 +60,23 @@ class AnalysisRun {
 
     // Test hook: a small stretch exercises the window boundaries on small files.
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
+    // Receives every line the readers refuse, named by the log file it came from (not by a
+    // decompressed copy). Not owned; null for none.
+    void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }
 
   private:
     void analysisThread(const RunContext& context, const PreparedFiles& files,
-                        RecordPipeline& pipeline);
+                        const std::vector<std::string>& shownNames, RecordPipeline& pipeline);
+    void orderOldestFirst(const SourceResult& sources, const config::RunSettings& settings,
+                          PreparedFiles& files);
+    static ReaderOptions readerOptions(const config::RunSettings& settings);
     bool notice(const char* setting, std::string_view text, bool okCancel, int help = 0);
 
     RunServices s_;
     RunSummary summary_;
     std::size_t stretchBytes_ = kDefaultStretchBytes;
     bool spiderFailed_ = false;
+    RejectedLineSink* rejectedSink_ = nullptr;
 };
 
 }  // namespace tw::ingest

@@ -65,6 +65,42 @@ struct RecordPipeline::Workers {
     }
 };
 
+bool firstRecordTime(platform::FileOpener& files, const std::string& path,
+                     const ReaderOptions& options, std::int64_t& time) {
+    std::unique_ptr<platform::MappedFile> file = files.open(path, nullptr);
+    if (!file || file->size() == 0) return false;
+    platform::MapView view;
+    const auto length = static_cast<std::size_t>(std::min<std::uint64_t>(file->size(), 65536));
+    if (!file->map(0, length, view)) return false;
+    const std::string_view text(view.data, view.size);
+    ReaderState st;
+    st.options = options;
+    const int format = detectFormat(text, st.w3c, options);
+    const LineReader reader = readerFor(format);
+    if (reader == nullptr) return false;
+    readW3cDate(text, st);
+    auto rec = std::make_unique<LogRecord>();
+    std::size_t i = 0;
+    while (i < text.size()) {
+        std::size_t e = text.find_first_of("\r\n", i);
+        // The window may have cut its last line.
+        if (e == std::string_view::npos) {
+            if (text.size() < file->size()) break;
+            e = text.size();
+        }
+        const std::string_view line = text.substr(i, e - i);
+        i = e + 1;
+        if (line.empty()) continue;
+        if (line[0] == '#') {
+            applyDirective(format, line, st);
+        } else if (reader(st, line.data(), line.size(), *rec) > 0 && rec->dated()) {
+            time = rec->time;
+            return true;
+        }
+    }
+    return false;
+}
+
 RecordPipeline::RecordPipeline(std::shared_ptr<RecordAnalyser> analyser,
                                platform::FileOpener& files, platform::Progress& progress)
     : analyser_(std::move(analyser)), files_(files), progress_(progress) {}
@@ -175,7 +211,9 @@ int RecordPipeline::percentAt(std::uint64_t done) const {
 }
 
 ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
-                                     std::uint64_t progressBase, std::uint64_t& size) {
+                                     std::uint64_t progressBase, std::uint64_t& size,
+                                     std::string_view shownName) {
+    if (shownName.empty()) shownName = path;
     size = 0;
     std::unique_ptr<platform::MappedFile> file = files_.open(path, nullptr);
     if (!file) return ReadOutcome::OpenFailed;
@@ -186,7 +224,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     if (!file->map(0, static_cast<std::size_t>(std::min<std::uint64_t>(size, 10000)), view))
         return ReadOutcome::OpenFailed;
     const std::string_view sniff(view.data, view.size);
-    if (format == kFormatDetect) format = detectFormat(sniff, state_.w3c);
+    if (format == kFormatDetect) format = detectFormat(sniff, state_.w3c, state_.options);
     if (format == kFormatW3cUnusable) return ReadOutcome::UnusableHeader;
     if (format == kFormatW3cMissingFields) return ReadOutcome::MissingFields;
     const LineReader reader = readerFor(format);
@@ -212,6 +250,9 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
     int counted = 0;
     std::uint64_t pos = 0;       // file offset of the next byte to look at
     std::size_t want = stretch;  // grows only while one line is longer than a stretch
+    // Line ends crossed so far; a CR followed by an LF is one, even across two windows.
+    std::uint64_t lineEnds = 0;
+    bool afterCr = false;
 
     while (pos < size && !progress_.cancelled() && !analyser_->exhausted()) {
         const std::uint64_t winStart = pos / gran * gran;
@@ -226,7 +267,11 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
 
         while (p < wlen) {
             if (progress_.cancelled() || analyser_->exhausted()) break;
-            while (p < wlen && isControlByte(static_cast<unsigned char>(b[p]))) ++p;
+            while (p < wlen && isControlByte(static_cast<unsigned char>(b[p]))) {
+                if (b[p] == '\r' || (b[p] == '\n' && !afterCr)) ++lineEnds;
+                afterCr = b[p] == '\r';
+                ++p;
+            }
             if (p >= wlen) break;
 
             if (!lfKnown || nextLf < p) {
@@ -262,8 +307,13 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                     dispatch(slot);
                 } else {
                     releaseSlot(slot);
+                    ++stats_.rejected;
+                    if (rejectedSink_)
+                        rejectedSink_->rejected(shownName, lineEnds + 1,
+                                                std::string_view(line, len), state_.reject);
                 }
             }
+            afterCr = false;
             // A reader may stop before the end of its line; the rest of the line is never
             // offered again as a line of its own.
             p = e;

@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "ingest/log_format.h"
 #include "ingest/record_analyser.h"
@@ -31,9 +32,26 @@ enum class ReadOutcome : int {
 inline constexpr std::size_t kDefaultStretchBytes = 50000000;
 
 struct PipelineStats {
-    std::uint64_t lines = 0;    // every line met, directives and rejected lines included
-    std::uint64_t records = 0;  // lines a reader accepted
+    std::uint64_t lines = 0;     // every line met, directives and rejected lines included
+    std::uint64_t records = 0;   // lines a reader accepted
+    std::uint64_t rejected = 0;  // lines, other than directives, a reader refused
 };
+
+// Told of every refused line, on the reading thread, while the line's bytes are mapped: an
+// implementation copies what it keeps. `lineNumber` counts from 1, an LF, a CR or a CRLF
+// ending each line.
+class RejectedLineSink {
+  public:
+    virtual ~RejectedLineSink() = default;
+    virtual void rejected(std::string_view file, std::uint64_t lineNumber, std::string_view line,
+                          RejectReason why) = 0;
+};
+
+// The time of the first dated record among the first 64 KB of a file, read as the file's own
+// format (detected) with `options`. False when the file cannot be read or no record there
+// carries a usable time. Allocates one record.
+bool firstRecordTime(platform::FileOpener& files, const std::string& path,
+                     const ReaderOptions& options, std::int64_t& time);
 
 class RecordPipeline {
   public:
@@ -46,12 +64,16 @@ class RecordPipeline {
     // Stretch size is rounded down to the file's mapping granularity (at least one unit).
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
     ReaderState& readerState() { return state_; }
+    // Not owned; null (the default) for none.
+    void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }
 
     // Parallel mode starts the workers and returns once all are waiting for work.
     void start(bool parallel, std::uint64_t progressTotal);
     // Reads one file; `format` is a format code or kFormatDetect. `size` receives the file size.
+    // `shownName` names the file to the rejected-line sink (default: `path`), so a
+    // decompressed copy is reported under the name of the file it came from.
     ReadOutcome readFile(int format, const std::string& path, std::uint64_t progressBase,
-                         std::uint64_t& size);
+                         std::uint64_t& size, std::string_view shownName = {});
     // Parallel mode: waits up to 5 s for the workers to finish their records, then up to 5 s for
     // them to end; a worker that still hangs is abandoned. Returns the number abandoned.
     int stop();
@@ -75,6 +97,7 @@ class RecordPipeline {
     LogRecord* slots_ = nullptr;
     ReaderState state_;
     PipelineStats stats_;
+    RejectedLineSink* rejectedSink_ = nullptr;
     std::size_t stretchBytes_ = kDefaultStretchBytes;
     std::uint64_t total_ = 0;
     std::uint64_t fileBase_ = 0;

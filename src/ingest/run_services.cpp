@@ -21,7 +21,7 @@ std::vector<std::string> splitPathList(const std::string& path) {
 
 SourceResult PlainFileSources::resolve(const config::ReportDefinition& definition,
                                        const config::RunSettings&) {
-    return {splitPathList(definition.Path), false};
+    return {splitPathList(definition.Path), false, {}};
 }
 
 PreparedFiles MeasureOnly::prepare(const std::vector<std::string>& files) {
@@ -32,6 +32,7 @@ PreparedFiles MeasureOnly::prepare(const std::vector<std::string>& files) {
         const std::uint64_t size = ::stat(f.c_str(), &st) == 0 && S_ISREG(st.st_mode)
                                        ? static_cast<std::uint64_t>(st.st_size)
                                        : 0;
+        out.origins.push_back(out.files.size());
         out.files.push_back(f);
         out.sizes.push_back(size);
         out.totalBytes += size;

@@ -37,6 +37,9 @@ class AnalysisEngine : public RecordAnalyser {
   public:
     virtual void clear() = 0;  // drops the previous run's statistics
     virtual void prepare(std::uint64_t totalBytes, const RunContext& context) = 0;
+    // How many lines the readers made records of and how many they refused, told once before
+    // finalise(); an engine that keeps no general statistics may ignore them.
+    virtual void noteLineCounts(std::uint64_t /*records*/, std::uint64_t /*rejected*/) {}
     virtual void finalise() = 0;
     virtual void release() = 0;  // frees the working tables, keeps the results
     virtual std::uint64_t acceptedCount() const = 0;
@@ -49,6 +52,9 @@ class AnalysisEngine : public RecordAnalyser {
 struct SourceResult {
     std::vector<std::string> files;
     bool cancelled = false;
+    // Parallel to files when filled: the log path entry each file came from. A run reads the
+    // files of one entry oldest first; files without a group are each a group of their own.
+    std::vector<std::size_t> groups;
 };
 
 // Turns the definition's log paths into local files (downloading them when needed).
@@ -62,6 +68,10 @@ class LogSources {
 struct PreparedFiles {
     std::vector<std::string> files;
     std::vector<std::uint64_t> sizes;  // parallel to files
+    // Parallel to files when filled: the index, in the list given to prepare(), of the file
+    // each one was made from (a decompressed copy stands for its compressed original, and a
+    // file that could not be prepared leaves a gap). Empty means one for one.
+    std::vector<std::size_t> origins;
     std::uint64_t totalBytes = 0;
     bool cancelled = false;
 };

@@ -370,6 +370,7 @@ ingest::PreparedFiles GzipPreprocessor::prepare(const std::vector<std::string>& 
         if (k < count && pass->jobs[k].index == i) {
             const Job& job = pass->jobs[k];
             if (outcomes[k] == Pass::Outcome::Done) {
+                out.origins.push_back(i);
                 out.files.push_back(job.copy);
                 out.sizes.push_back(sizes[k]);
                 out.totalBytes += sizes[k];
@@ -379,6 +380,7 @@ ingest::PreparedFiles GzipPreprocessor::prepare(const std::vector<std::string>& 
             ++k;
             continue;
         }
+        out.origins.push_back(i);
         out.files.push_back(files[i]);
         out.sizes.push_back(measured(files[i]));
         out.totalBytes += out.sizes.back();

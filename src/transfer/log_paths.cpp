@@ -204,10 +204,14 @@ std::vector<std::string> expandLogPaths(std::string_view text, const platform::C
     return entries;
 }
 
-std::vector<std::string> expandLocalEntries(const std::vector<std::string>& entries) {
+std::vector<std::string> expandLocalEntries(const std::vector<std::string>& entries,
+                                            std::vector<std::size_t>* groups) {
     std::vector<std::string> files;
     Expander expander(files);
-    for (const std::string& e : entries) expander.entry(e);
+    for (std::size_t k = 0; k < entries.size(); ++k) {
+        expander.entry(entries[k]);
+        if (groups) groups->resize(files.size(), k);
+    }
     return files;
 }
 

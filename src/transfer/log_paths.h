@@ -7,6 +7,7 @@
 // - "Separator" means "/" or "\": definitions written on Windows name their paths with "\".
 //   Results use "/".
 // - Thread-safe, except that expandLogPaths() formats with the process's time zone (TZ).
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,7 +32,9 @@ std::vector<std::string> expandLogPaths(std::string_view text, const platform::C
 // (a FIFO would block the reader), and are sorted by name so a run reads the same files in the
 // same order every time. Wildcards match case-sensitively, as the file system names them.
 // Directories already being descended (symbolic-link loops) are not entered again.
-std::vector<std::string> expandLocalEntries(const std::vector<std::string>& entries);
+// `groups`, when given, receives for each file the index of the entry it came from.
+std::vector<std::string> expandLocalEntries(const std::vector<std::string>& entries,
+                                            std::vector<std::size_t>* groups = nullptr);
 
 // The running executable's directory with a trailing "/"; empty when it cannot be found.
 std::string programDirectory();

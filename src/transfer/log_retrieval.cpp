@@ -141,7 +141,7 @@ ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& d
     ingest::SourceResult result;
     const std::vector<std::string> entries = expandLogPaths(def.Path, clock_);
     if (def.Local == 1) {
-        result.files = expandLocalEntries(entries);
+        result.files = expandLocalEntries(entries, &result.groups);
         return result;
     }
     if (entries.empty()) return result;
@@ -158,7 +158,7 @@ ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& d
             folder_ = downloadFolder(base_, def.Name);
             makeDirectories(folder_);
             if (def.Local == 0)
-                retrieveFtp(*session, def, settings, entries, result.files);
+                retrieveFtp(*session, def, settings, entries, result.files, result.groups);
             else
                 retrieveHttp(*session, def, entries, result.files);
         }
@@ -176,7 +176,8 @@ ingest::SourceResult RemoteLogSources::resolve(const config::ReportDefinition& d
 void RemoteLogSources::retrieveFtp(Session& session, const config::ReportDefinition& def,
                                    const config::RunSettings& settings,
                                    const std::vector<std::string>& entries,
-                                   std::vector<std::string>& files) {
+                                   std::vector<std::string>& files,
+                                   std::vector<std::size_t>& groups) {
     std::string error;
 
     progress_.progress(0, platform::text(sid::ConnectingFtp));
@@ -204,6 +205,7 @@ void RemoteLogSources::retrieveFtp(Session& session, const config::ReportDefinit
             break;
         }
         fetchFtpDirectory(*ftp, def, pattern, files);
+        groups.resize(files.size(), static_cast<std::size_t>(&entry - entries.data()));
     }
     progress_.progress(100, platform::text(sid::ClosingSession));
 }

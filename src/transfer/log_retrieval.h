@@ -49,7 +49,7 @@ class RemoteLogSources final : public ingest::LogSources {
   private:
     void retrieveFtp(Session& session, const config::ReportDefinition& def,
                      const config::RunSettings& settings, const std::vector<std::string>& entries,
-                     std::vector<std::string>& files);
+                     std::vector<std::string>& files, std::vector<std::size_t>& groups);
     void retrieveHttp(Session& session, const config::ReportDefinition& def,
                       const std::vector<std::string>& entries, std::vector<std::string>& files);
     void fetchFtpDirectory(FtpConnection& ftp, const config::ReportDefinition& def,

@@ -100,6 +100,51 @@ struct RunFixture : ::testing::Test {
     std::string text(int id) const { return std::string(platform::text(id)); }
 };
 
+// The sources of one entry that names several files, and of a second entry.
+class GroupedSources final : public LogSources {
+  public:
+    SourceResult resolve(const config::ReportDefinition&, const config::RunSettings&) override {
+        return {{"new.log", "old.log", "undated.log", "same1.log", "same2.log", "other.log"},
+                false,
+                {0, 0, 0, 0, 0, 1}};
+    }
+};
+
+class FileOrder final : public RejectedLineSink {
+  public:
+    void rejected(std::string_view file, std::uint64_t, std::string_view, RejectReason) override {
+        if (order.empty() || order.back() != file) order.emplace_back(file);
+    }
+    std::vector<std::string> order;
+};
+
+TEST_F(RunFixture, FilesOfOneEntryAreReadOldestFirstAndRejectedLinesCounted) {
+    const auto dated = [](const char* day) {
+        return "junk\n10.0.0.1 - - [" + std::string(day) +
+               "/Oct/2020:13:55:36 +0000] \"GET /a.html HTTP/1.0\" 200 100\n";
+    };
+    add("new.log", dated("11"));
+    add("old.log", dated("10"));
+    add("undated.log", "junk\n");
+    add("same1.log", dated("12"));
+    add("same2.log", dated("12"));
+    add("other.log", dated("01"));  // another entry: keeps its place after the first
+    GroupedSources grouped;
+    AnalysisRun ordered{{settings, prompter, progress, clock, files, grouped, measure, spider,
+                         engine}};
+    FileOrder order;
+    ordered.setRejectedSink(&order);
+    ASSERT_TRUE(ordered.generate(definition("ignored"), RunMode::Unattended));
+    EXPECT_EQ(order.order, (std::vector<std::string>{"old.log", "new.log", "undated.log",
+                                                     "same1.log", "same2.log", "other.log"}));
+    EXPECT_EQ(ordered.summary().pipeline.rejected, 6u);
+    EXPECT_EQ(ordered.summary().pipeline.records, 5u);
+    const std::string& done = ordered.summary().completionText;
+    const std::string tail = " 6 log lines could not be read and were not counted.";
+    ASSERT_GE(done.size(), tail.size());
+    EXPECT_EQ(done.substr(done.size() - tail.size()), tail);
+}
+
 TEST_F(RunFixture, NothingToReadEndsBeforeAnyThreadStarts) {
     // An empty path list, and files that are all empty, both say "no log files".
     EXPECT_FALSE(run.generate(definition(" ; "), RunMode::Interactive));

@@ -13,6 +13,7 @@
 #include <thread>
 #include <vector>
 
+#include "ingest/log_time.h"
 #include "ingest/record_pipeline.h"
 #include "support/fakes.h"
 
@@ -311,6 +312,86 @@ TEST(RecordPipeline, LineEndsCommentsAndTails) {
     ASSERT_EQ(c.read("ex.log", false, kDefaultStretchBytes), ReadOutcome::Done);
     EXPECT_EQ(c.analyser->count(), 2u);
     EXPECT_EQ(c.lines, 2u);
+}
+
+class RejectedList final : public RejectedLineSink {
+  public:
+    void rejected(std::string_view file, std::uint64_t lineNumber, std::string_view line,
+                  RejectReason why) override {
+        seen.push_back(std::string(file) + ":" + std::to_string(lineNumber) + ":" +
+                       std::to_string(static_cast<int>(why)) + ":" + std::string(line));
+    }
+    std::vector<std::string> seen;
+};
+
+TEST(RecordPipeline, RejectedLinesAreCountedAndReportedWithTheirLineNumbers) {
+    // LF, CRLF, lone CR and blank lines all end lines; a comment is no rejected line. The
+    // request lines of 400 and 408 answers, an agent without its closing quote and a common
+    // line among combined ones are what real logs hold.
+    const std::string good =
+        R"(1.1.1.1 - - [10/Oct/2020:13:55:36 -0700] "GET /a HTTP/1.0" 200 1 "-" "A")";
+    const std::string log =
+        good + "\r\n" +                                                               // 1
+        R"(2.2.2.2 - - [10/Oct/2020:13:55:36 -0700] "-" 408 0 "-" "-")" + "\n" +        // 2
+        "\n" +                                                                        // 3
+        "# a comment\r" +                                                             // 4
+        R"(3.3.3.3 - - [10/Oct/2020:13:55:36 -0700] " " 400 0 "-" "-")" + "\r\n" +      // 5
+        R"(4.4.4.4 - - [10/Oct/2020:13:55:36 -0700] "GET /b HTTP/1.0" 200 1 "-" "cut)" +
+        "\r" +                                                                        // 6
+        R"(5.5.5.5 - - [10/Oct/2020:13:55:36 -0700] "GET /c HTTP/1.0" 200 9)" + "\n" +  // 7
+        R"(6.6.6.6 - - [31/Sep/2020:13:55:36 -0700] "GET /d HTTP/1.0" 200 1 "-" "A")" +
+        "\n\n\r\n" +  // 8, 9, 10
+        good;         // 11
+    const std::vector<std::string> want = {
+        "x.log:2:2:2.2.2.2 - - [10/Oct/2020:13:55:36 -0700] \"-\" 408 0 \"-\" \"-\"",
+        "x.log:5:2:3.3.3.3 - - [10/Oct/2020:13:55:36 -0700] \" \" 400 0 \"-\" \"-\"",
+        "x.log:6:1:4.4.4.4 - - [10/Oct/2020:13:55:36 -0700] \"GET /b HTTP/1.0\" 200 1 \"-\" "
+        "\"cut",
+        "x.log:7:1:5.5.5.5 - - [10/Oct/2020:13:55:36 -0700] \"GET /c HTTP/1.0\" 200 9",
+        "x.log:8:3:6.6.6.6 - - [31/Sep/2020:13:55:36 -0700] \"GET /d HTTP/1.0\" 200 1 \"-\" "
+        "\"A\""};
+    // Window ends anywhere, also between the CR and the LF of one line end.
+    for (std::size_t stretch : {std::size_t{1}, std::size_t{3}, std::size_t{64}, kDefaultStretchBytes}) {
+        for (const bool parallel : {false, true}) {
+            test::MemoryFileOpener files;
+            test::FakeProgressDialog progress;
+            auto analyser = std::make_shared<RecordingAnalyser>();
+            files.add("copy.log", log);
+            RejectedList list;
+            RecordPipeline pipeline(analyser, files, progress);
+            pipeline.setStretchBytes(stretch);
+            pipeline.setRejectedSink(&list);
+            pipeline.start(parallel, 1000);
+            std::uint64_t size = 0;
+            ASSERT_EQ(pipeline.readFile(kFormatCombined, "copy.log", 0, size, "x.log"),
+                      ReadOutcome::Done);
+            pipeline.stop();
+            EXPECT_EQ(list.seen, want) << "stretch " << stretch;
+            EXPECT_EQ(pipeline.stats().rejected, 5u);
+            EXPECT_EQ(pipeline.stats().records, 2u);
+            EXPECT_EQ(analyser->count(), 2u);
+        }
+    }
+}
+
+TEST(RecordPipeline, FirstRecordTimeSkipsWhatDoesNotRead) {
+    test::MemoryFileOpener files;
+    files.add("a.log", "junk\n# note\n" +
+                           std::string(R"(h - - [10/Oct/2020:13:55:36 +0000] "GET /a HTTP/1.0" 200 1)") +
+                           "\n");
+    files.add("w3c.log",
+              "#Fields: time c-ip cs-uri-stem sc-status\n#Date: 2021-02-03 00:00:00\n"
+              "01:02:03 1.2.3.4 /a 200\n");
+    files.add("none.log", "nothing here\n");
+    files.add("empty.log", "");
+    std::int64_t t = 0;
+    ASSERT_TRUE(firstRecordTime(files, "a.log", {}, t));
+    EXPECT_EQ(t, frameSeconds(2020, 10, 10, 13, 55, 36));
+    ASSERT_TRUE(firstRecordTime(files, "w3c.log", {}, t));
+    EXPECT_EQ(t, frameSeconds(2021, 2, 3, 1, 2, 3));
+    EXPECT_FALSE(firstRecordTime(files, "none.log", {}, t));
+    EXPECT_FALSE(firstRecordTime(files, "empty.log", {}, t));
+    EXPECT_FALSE(firstRecordTime(files, "missing.log", {}, t));
 }
 
 TEST(RecordPipeline, UnusableHeadersAreReported) {
