@@ -192,6 +192,8 @@ std::vector<GeneralRow> generalStatistics(const Results& r, const GeneralCounter
     add(32828, count(c.pages));
     add(32829, count(c.otherFiles));
     add(32830, count(c.images));
+    add(platform::sid::RejectedLogLines,
+        share(c.rejectedLines, c.rejectedLines + c.recordLines, "0 (0%)"));
     return rows;
 }
 

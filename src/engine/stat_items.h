@@ -17,6 +17,13 @@ using ingest::equalsIgnoringCase;
 
 struct NoTotals {};
 
+// Byte sums stop at the largest count instead of wrapping: a total that wrapped would show a
+// small or negative figure where the true one is enormous.
+inline std::uint64_t saturatingAdd(std::uint64_t a, std::uint64_t b) {
+    const std::uint64_t sum = a + b;
+    return sum < a ? UINT64_MAX : sum;
+}
+
 // Serialise helpers: a text is read into the arena; one that no longer fits there fails the
 // read, as a short file does.
 inline bool readText(ArchiveReader& in, StringArena& arena, Text& t) {
@@ -44,12 +51,15 @@ struct VisitorKind {
     static bool equals(const Item& a, const Item& b) { return a.host.view() == b.host.view(); }
     static void merge(Item& s, const Item& in, Totals& t) {
         ++s.hits;
-        s.bytes += in.bytes;
+        s.bytes = saturatingAdd(s.bytes, in.bytes);
         if (in.lastSeen - s.lastSeen > kVisitGap) {
             ++s.visits;
             ++t.visits;
         }
-        s.lastSeen = in.lastSeen;
+        // The latest request, not the last one read: an earlier line met late (files read
+        // out of order, a proxy's delayed write) neither moves the last access back nor lets
+        // the next request start a visit that is still going on.
+        if (in.lastSeen > s.lastSeen) s.lastSeen = in.lastSeen;
         ++t.hits;
     }
     static void onInsert(Item& s, const Item&, Totals& t) {
@@ -74,7 +84,7 @@ struct RequestedFileKind {
     static void merge(Item& s, const Item& in, Totals&) {
         ++s.hits;
         s.partial += in.partial;
-        s.bytes += in.bytes;
+        s.bytes = saturatingAdd(s.bytes, in.bytes);
     }
     static void onInsert(Item&, const Item&, Totals&) {}
 };
@@ -172,7 +182,7 @@ struct DayKind {
     static bool equals(const Item& a, const Item& b) { return a.day == b.day; }
     static void merge(Item& s, const Item& in, Totals&) {
         ++s.hits;
-        s.bytes += in.bytes;
+        s.bytes = saturatingAdd(s.bytes, in.bytes);
     }
     static void onInsert(Item&, const Item&, Totals&) {}
 

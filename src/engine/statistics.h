@@ -33,14 +33,18 @@ struct GeneralCounters {
     std::uint64_t pages = 0;
     std::uint64_t images = 0;
     std::uint64_t otherFiles = 0;
+    std::uint64_t rejectedLines = 0;  // lines no reader could make a record of
+    std::uint64_t recordLines = 0;    // lines a reader made a record of, filtered ones included
     std::int64_t earliest = kNoEarliest;
     std::int64_t latest = 0;
     bool hostNamesSeen = false;
     bool agentsSeen = false;
     bool referrersSeen = false;
 
+    // Only dated records: a marker time is no moment, and one of -1 taken for real would
+    // stretch the period back to 1969.
     void noteTime(std::int64_t t) {
-        if (t != 0 && t < earliest) earliest = t;
+        if (t < earliest) earliest = t;
         if (t > latest) latest = t;
     }
 };

@@ -20,6 +20,10 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     void analyse(const ingest::LogRecord& rec) override;
     void clear() override;
     void prepare(std::uint64_t totalBytes, const ingest::RunContext& context) override;
+    void noteLineCounts(std::uint64_t records, std::uint64_t rejected) override {
+        stats_.counters.recordLines = records;
+        stats_.counters.rejectedLines = rejected;
+    }
     void finalise() override;
     void release() override {}  // the tables hold the texts the results show
     std::uint64_t acceptedCount() const override { return accepted_.load(); }

@@ -153,8 +153,10 @@ constexpr std::array<std::string_view, engine::kOsClasses> kOsRows = {
 constexpr std::array<std::string_view, 7> kWeekdays = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                                        "Thursday", "Friday", "Saturday"};
 
-std::int64_t signedCount(std::uint64_t v) {
-    return static_cast<std::int64_t>(v);
+// Row keys are signed; a count beyond their range sorts as the largest rather than as a
+// negative one.
+std::int64_t rowKey(std::uint64_t v) {
+    return v > static_cast<std::uint64_t>(INT64_MAX) ? INT64_MAX : static_cast<std::int64_t>(v);
 }
 
 // Log times and day numbers are seconds since 1970 in the log's own frame, which is read as
@@ -404,10 +406,10 @@ FillResult Filler::domainNames() {
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int r = static_cast<int>(i);
         t_.setText(r, 0, items[i].host.view());
-        t_.setInteger(r, 1, signedCount(items[i].hits));
-        t_.setInteger(r, 2, signedCount(items[i].visits));
+        t_.setCount(r, 1, items[i].hits);
+        t_.setCount(r, 2, items[i].visits);
         t_.setText(r, 3, engine::byteAmountText(items[i].bytes));
-        t_.setKey(r, signedCount(items[i].bytes));
+        t_.setKey(r, rowKey(items[i].bytes));
     }
     return shown(ViewKind::Chart);
 }
@@ -428,8 +430,8 @@ FillResult Filler::recentAccesses() {
         const int r = static_cast<int>(i);
         const engine::VisitorKind::Item& v = *visitors[i];
         t_.setText(r, 0, v.host.view());
-        t_.setInteger(r, 1, signedCount(v.hits));
-        t_.setInteger(r, 2, signedCount(v.visits));
+        t_.setCount(r, 1, v.hits);
+        t_.setCount(r, 2, v.visits);
         t_.setText(
             r, 3,
             v.lastSeen == 0 ? std::string("-") : frameTime(v.lastSeen, "%B, %d %Y %I:%M:%S %p"));
@@ -452,7 +454,7 @@ FillResult Filler::geography() {
         const int r = static_cast<int>(i);
         const std::string_view suffix = items[i].text.view();
         t_.setText(r, 0, ctx_.suffixNames ? ctx_.suffixNames->label(suffix) : std::string(suffix));
-        t_.setInteger(r, 1, signedCount(items[i].hits));
+        t_.setCount(r, 1, items[i].hits);
         t_.setPercentage(r, 2, items[i].hits, total);
     }
     return graphOrChart();
@@ -474,7 +476,7 @@ FillResult Filler::shares(std::string_view title, std::string_view header,
         const int r = static_cast<int>(i);
         const std::uint64_t hits = counterFor(rows[i], ids, counters);
         t_.setText(r, 0, rows[i]);
-        t_.setInteger(r, 1, signedCount(hits));
+        t_.setCount(r, 1, hits);
         t_.setPercentage(r, 2, hits, total);
     }
     return graphOrChart();
@@ -496,10 +498,10 @@ FillResult Filler::files(const std::vector<engine::RequestedFileKind::Item>& ite
         const int r = static_cast<int>(i);
         int c = 0;
         t_.setText(r, c++, items[i].url.view());
-        t_.setInteger(r, c++, signedCount(items[i].hits));
-        if (withPartial) t_.setInteger(r, c++, signedCount(items[i].partial));
+        t_.setCount(r, c++, items[i].hits);
+        if (withPartial) t_.setCount(r, c++, items[i].partial);
         t_.setText(r, c, engine::byteAmountText(items[i].bytes));
-        t_.setKey(r, signedCount(items[i].bytes));
+        t_.setKey(r, rowKey(items[i].bytes));
     }
     return shown(ViewKind::Chart);
 }
@@ -524,14 +526,14 @@ FillResult Filler::days(const std::vector<engine::DayKind::Item>& items, bool by
     t_.graphStep = graphStep(oldest, newest);
 
     std::uint64_t total = 0;
-    for (const auto& d : items) total += bytes ? d.bytes : d.hits;
+    for (const auto& d : items) total = engine::saturatingAdd(total, bytes ? d.bytes : d.hits);
     const std::size_t n = items.size();
     for (std::size_t i = 0; i < n; ++i) {
         const engine::DayKind::Item& d = items[n - 1 - i];
         const int r = static_cast<int>(i);
         const std::uint64_t value = bytes ? d.bytes : d.hits;
         t_.setText(r, 0, frameTime(d.day * 86400, labelFormat));
-        t_.setInteger(r, 1, signedCount(value));
+        t_.setCount(r, 1, value);
         t_.setPercentage(r, 2, value, total);
         t_.setKey(r, d.day);
     }
@@ -563,7 +565,7 @@ FillResult Filler::hours() {
         }
         const std::uint64_t hits = buckets[static_cast<std::size_t>(r)];
         t_.setText(r, 0, label);
-        t_.setInteger(r, 1, signedCount(hits));
+        t_.setCount(r, 1, hits);
         t_.setPercentage(r, 2, hits, total);
         t_.setKey(r, r);
     }
@@ -583,7 +585,7 @@ FillResult Filler::weekdays() {
     for (int r = 0; r < 7; ++r) {
         const std::uint64_t hits = buckets[static_cast<std::size_t>(r)];
         t_.setText(r, 0, kWeekdays[static_cast<std::size_t>(r)]);
-        t_.setInteger(r, 1, signedCount(hits));
+        t_.setCount(r, 1, hits);
         t_.setPercentage(r, 2, hits, total);
         t_.setKey(r, r);
     }
@@ -600,7 +602,7 @@ FillResult Filler::texts(const std::vector<engine::TextHitsKind::Item>& items,
         const int r = static_cast<int>(i);
         const std::string_view text = items[i].text.view();
         t_.setText(r, 0, referrers ? orNoReferrer(text) : text);
-        t_.setInteger(r, 1, signedCount(items[i].hits));
+        t_.setCount(r, 1, items[i].hits);
     }
     return shown(ViewKind::Chart);
 }
@@ -616,11 +618,11 @@ FillResult Filler::grouped(const std::vector<engine::GroupedItem>& groups, std::
     for (const auto& g : groups) {
         const std::string_view text = g.text.view();
         t_.setText(r, 0, parentReferrers ? orNoReferrer(text) : text);
-        t_.setInteger(r, 1, signedCount(g.hits));
+        t_.setCount(r, 1, g.hits);
         ++r;
         for (const auto& s : g.sub) {
             t_.setText(r, 0, orNoReferrer(s.text.view()), 1, true);
-            t_.setInteger(r, 1, signedCount(s.hits), 1, true);
+            t_.setCount(r, 1, s.hits, 1, true);
             ++r;
         }
     }
@@ -637,7 +639,7 @@ FillResult Filler::phrases() {
         const int r = static_cast<int>(i);
         t_.setText(r, 0, trimmed(items[i].recorded.view()));
         t_.setText(r, 1, items[i].engine.view());
-        t_.setInteger(r, 2, signedCount(items[i].hits));
+        t_.setCount(r, 2, items[i].hits);
     }
     return shown(ViewKind::Chart);
 }
@@ -651,7 +653,7 @@ FillResult Filler::keywords() {
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int r = static_cast<int>(i);
         t_.setText(r, 0, trimmed(items[i].recorded.view()));
-        t_.setInteger(r, 1, signedCount(items[i].hits));
+        t_.setCount(r, 1, items[i].hits);
     }
     return shown(ViewKind::Chart);
 }
@@ -665,7 +667,7 @@ FillResult Filler::engines() {
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int r = static_cast<int>(i);
         t_.setText(r, 0, items[i].engine.view());
-        t_.setInteger(r, 1, signedCount(items[i].hits));
+        t_.setCount(r, 1, items[i].hits);
     }
     return shown(ViewKind::Chart);
 }
@@ -703,7 +705,7 @@ FillResult Filler::missing() {
     for (std::size_t i = 0; i < items.size(); ++i) {
         const int r = static_cast<int>(i);
         t_.setText(r, 0, items[i].url.view());
-        t_.setInteger(r, 1, signedCount(items[i].hits));
+        t_.setCount(r, 1, items[i].hits);
     }
     return shown(ViewKind::Chart);
 }
@@ -717,7 +719,7 @@ FillResult Filler::errors() {
         const int r = static_cast<int>(i);
         t_.setSmallInteger(r, 0, items[i].status);
         t_.setText(r, 1, items[i].url.view());
-        t_.setInteger(r, 2, signedCount(items[i].hits));
+        t_.setCount(r, 2, items[i].hits);
         t_.setText(r, 3, engine::statusExplanation(items[i].status));
     }
     return shown(ViewKind::Chart);

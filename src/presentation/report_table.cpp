@@ -127,6 +127,13 @@ void ReportTable::setInteger(int row, int column, std::int64_t value, int indent
     setText(row, column, buf, indent, child);
 }
 
+void ReportTable::setCount(int row, int column, std::uint64_t value, int indent, bool child) {
+    if (!inRange(row, column)) return;
+    char buf[32];
+    std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(value));
+    setText(row, column, buf, indent, child);
+}
+
 void ReportTable::setSmallInteger(int row, int column, std::int32_t value, int indent, bool child) {
     if (!inRange(row, column)) return;
     char buf[16];

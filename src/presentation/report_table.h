@@ -61,6 +61,8 @@ class ReportTable {
     void setText(int row, int column, std::string_view text, int indent = 0, bool child = false);
     // Signed decimal.
     void setInteger(int row, int column, std::int64_t value, int indent = 0, bool child = false);
+    // Unsigned decimal: counts and byte amounts, whose top bit is no sign.
+    void setCount(int row, int column, std::uint64_t value, int indent = 0, bool child = false);
     void setSmallInteger(int row, int column, std::int32_t value, int indent = 0,
                          bool child = false);
     // value x 100 / total as "12.50%"; a total of 0 gives "0%".

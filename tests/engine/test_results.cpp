@@ -84,8 +84,10 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     c.images = 50;
     c.earliest = ingest::frameSeconds(2020, 3, 1, 10, 0, 0);
     c.latest = ingest::frameSeconds(2020, 3, 3, 9, 0, 0);
+    c.recordLines = 225;
+    c.rejectedLines = 25;
     const auto rows = generalStatistics(r, c, 0);
-    ASSERT_EQ(rows.size(), 20u);
+    ASSERT_EQ(rows.size(), 21u);
     const char* labels[] = {"Hits",
                             "Total Data Transferred",
                             "Total Visiting Users",
@@ -105,8 +107,9 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
                             "Each user has visited approximately",
                             "Hits on Pages",
                             "Hits on Files",
-                            "Hits on Images"};
-    for (std::size_t i = 0; i < 20; ++i) EXPECT_EQ(rows[i].label, labels[i]) << i;
+                            "Hits on Images",
+                            "Rejected log lines"};
+    for (std::size_t i = 0; i < 21; ++i) EXPECT_EQ(rows[i].label, labels[i]) << i;
     EXPECT_EQ(rows[0].value, "200");
     EXPECT_EQ(rows[1].value, "4.66 gigabytes");
     EXPECT_EQ(rows[3].value, "March 01, 2020, 10:00 AM to March 03, 2020, 09:00 AM");
@@ -123,6 +126,7 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     EXPECT_EQ(rows[15].value, "23.84 megabytes");
     EXPECT_EQ(rows[16].value, "1.60 times");
     EXPECT_EQ(rows[17].value, "120");
+    EXPECT_EQ(rows[20].value, "25 (10.00%)") << "a share of every line read, not of the hits";
 
     // Nothing counted: the "none" texts, and one day.
     const auto empty = generalStatistics(Results{}, GeneralCounters{}, 0);
@@ -133,6 +137,7 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     EXPECT_EQ(value(empty, "Incomplete downloads/file requests"), "0%");
     EXPECT_EQ(value(empty, "Each user has visited approximately"), "0 times");
     EXPECT_EQ(value(empty, "Log spans a period of"), "1 day");
+    EXPECT_EQ(value(empty, "Rejected log lines"), "0 (0%)");
 }
 
 TEST(GeneralStatistics, ByteAmountsAndStatusTexts) {

@@ -175,8 +175,8 @@ TEST_F(ReportRows, GeneralStatisticsInRowOrder) {
     const auto expected = engine::generalStatistics(full->run.engine->results(),
                                                     full->run.engine->statistics().counters,
                                                     full->run.engine->runStart());
-    ASSERT_EQ(table.rows(), 20);
-    for (int r = 0; r < 20; ++r) {
+    ASSERT_EQ(table.rows(), 21);
+    for (int r = 0; r < 21; ++r) {
         EXPECT_EQ(table.cell(r, 0), expected[static_cast<std::size_t>(r)].label);
         EXPECT_EQ(table.cell(r, 1), expected[static_cast<std::size_t>(r)].value);
     }
@@ -186,6 +186,7 @@ TEST_F(ReportRows, GeneralStatisticsInRowOrder) {
                                       "2024, 09:30 PM"}));
     EXPECT_EQ(row(table, 10), (Strings{"Log spans a period of", "2 days"}));
     EXPECT_EQ(row(table, 19), (Strings{"Hits on Images", "1"}));
+    EXPECT_EQ(row(table, 20), (Strings{"Rejected log lines", "0 (0.00%)"}));
 }
 
 TEST_F(ReportRows, VisitorReports) {
