@@ -586,13 +586,18 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map, const ReaderOptions& 
     auto rec = std::make_unique<LogRecord>();
     ReaderState st;
     st.options = options;
+    bool blankOrComment = false;
     std::size_t i = 0;
     while (i < text.size()) {
         std::size_t e = text.find_first_of("\r\n", i);
         if (e == std::string_view::npos) e = text.size();
         const std::string_view line = text.substr(i, e - i);
         i = e + 1;
-        if (line.empty() || line[0] == '#') continue;
+        if (e < text.size() && text[e] == '\r' && i < text.size() && text[i] == '\n') ++i;
+        if (line.empty() || line[0] == '#') {
+            blankOrComment = true;
+            continue;
+        }
         ++candidates;
         bool any = false;
         for (std::size_t k = 0; k < kVoters; ++k)
@@ -602,8 +607,10 @@ int detectFormat(std::string_view sniff, W3cFieldMap& map, const ReaderOptions& 
             }
         if (any) readable.append(line).push_back('\n');
     }
-    // A clean file keeps the format its counts point to, as it always has.
-    if (accepted[countedIndex] == candidates) return counted;
+    // A clean file, every line of which reads under the format its counts point to, keeps
+    // that format, as it always has. Blank and comment lines count as lines there, and so
+    // distort the counts: a file holding any is judged as the others are.
+    if (!blankOrComment && accepted[countedIndex] == candidates) return counted;
     // Otherwise the counts are taken again over the lines that read at all, and the format
     // they point to wins any tie: comma lines of the plain layout also read as the extended
     // one, which would take their last field for a referrer.

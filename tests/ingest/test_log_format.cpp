@@ -93,6 +93,12 @@ TEST(DetectFormat, AFewLinesOfNoFormatDoNotSwayIt) {
     ReaderOptions dayFirst;
     dayFirst.europeanFormat = true;
     EXPECT_EQ(detectFormat(european, map, dayFirst), kFormatIisComma);
+    // The real log of the report: three blank lines or two comments at its top turned it
+    // common, although every one of its records reads as combined.
+    for (const char* top : {"\n\n\n", "#a\n#b\n", "\r\n\r\n\r\n"}) {
+        EXPECT_EQ(detect(top + times(kCombined, 60)), kFormatCombined) << top;
+        EXPECT_EQ(detect(top + times(kCombined, 60, "\r\n")), kFormatCombined) << top;
+    }
     // A window that cuts its last line does not hold that part line against the format.
     std::string big = times(kCombined, 200);
     EXPECT_EQ(detect(big.substr(0, 10000)), kFormatCombined);

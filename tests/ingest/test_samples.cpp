@@ -2,6 +2,7 @@
 // shapes counted with grep and awk), not from a run of the readers; the comments say where a
 // count differs from the file's line count and why.
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -197,6 +198,24 @@ TEST(Samples, CombinedLogs) {
     EXPECT_EQ(lines.count(1480), 1u);
     EXPECT_EQ(hosts.size(), 1753u);
     EXPECT_EQ(bytes, 2747282505u);  // past 2^31: the 32-bit reading wrapped here
+}
+
+TEST(Samples, ACombinedLogStaysCombinedWithStrayLinesOnTop) {
+    SKIP_WITHOUT_SAMPLES();
+    std::ifstream in(kSamples / "combined/elastic-examples_apache_logs.log", std::ios::binary);
+    const std::string data((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    const fs::path tmp =
+        fs::temp_directory_path() / ("tallyweb-stray-lines-" + std::to_string(::getpid()) + ".log");
+    for (const char* top : {"junk\njunk\n", "\n\n\n", "#a\n#b\n"}) {
+        {
+            std::ofstream out(tmp, std::ios::binary);
+            out << top << data;
+        }
+        const FileResult r = readSample(tmp, kFormatDetect);
+        EXPECT_EQ(r.format, kFormatCombined) << top;
+        EXPECT_EQ(r.accepted, 9999) << top;
+    }
+    fs::remove(tmp);
 }
 
 TEST(Samples, IisCommaLog) {
