@@ -1,7 +1,6 @@
 #include "document/document.h"
 
 #include <errno.h>
-#include <fcntl.h>
 #include <stdlib.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -11,6 +10,7 @@
 
 #include "document/saved_report.h"
 #include "ingest/text_search.h"
+#include "platform/mapped_file.h"
 #include "platform/strings.h"
 
 namespace tw::document {
@@ -65,23 +65,6 @@ bool replaceFile(const std::string& path, std::string_view bytes, std::string& r
         ok = false;
     }
     if (!ok) ::unlink(temp.c_str());
-    return ok;
-}
-
-bool readFile(const std::string& path, std::string& bytes) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return false;
-    struct stat st {};
-    bool ok = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    char buffer[65536];
-    while (ok) {
-        const ssize_t n = ::read(fd, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) ok = false;
-        if (n <= 0) break;
-        bytes.append(buffer, static_cast<std::size_t>(n));
-    }
-    ::close(fd);
     return ok;
 }
 
@@ -212,25 +195,60 @@ bool Document::save(const std::string& path) {
 }
 
 bool Document::load(const std::string& path, ingest::RunMode mode) {
-    std::string bytes;
-    SavedHeader header;
-    // The reader clears the engine only once the file has passed its version questions, so a
-    // refusal leaves the report on screen as it was.
-    bool loaded = false;
-    if (readFile(path, bytes)) {
-        std::int32_t version = 0;
-        if (mode == ingest::RunMode::Unattended && readSavedVersion(bytes, version) &&
-            version >= kFirstFutureVersion) {
-            // Whether to try a file that may be damaged is the user's call; with no one to ask,
-            // nothing doubtful is shown as a report.
-            s_.prompter.message(platform::text(platform::sid::SavedFileFromFuture),
-                                platform::Icon::Warning);
-        } else {
-            const LoadStatus status = readSavedReport(bytes, s_.prompter, *engine_, header).status;
-            loaded = status == LoadStatus::Loaded || status == LoadStatus::ShortRead;
-        }
+    // The opener refuses anything but a regular file before reading from it: a pipe or a device
+    // would keep the program waiting for bytes that may never come.
+    std::string reason;
+    const std::unique_ptr<platform::MappedFile> file = s_.files.open(path, &reason);
+    if (!file) {
+        s_.prompter.message(
+            std::string(platform::txt::FailedToOpenDocument) + "\n" + reason + ": " + path,
+            platform::Icon::Error);
+        return false;
     }
-    if (!loaded) {
+    // The version decides whether the rest is read at all, so a file refused for it costs its
+    // first bytes whatever its size. The rest is mapped rather than read: the reading touches
+    // only the pages before the first damage. The engine is cleared only for a whole file, so a
+    // refusal leaves the report on screen as it was.
+    SavedHeader header;
+    LoadStatus status = LoadStatus::ShortRead;
+    platform::MapView view;
+    std::int32_t version = 0;
+    const bool hasHead = file->map(0, 4, view);
+    if (hasHead && mode == ingest::RunMode::Unattended &&
+        readSavedVersion({view.data, view.size}, version) && version >= kFirstFutureVersion) {
+        // Whether to try a file that may be damaged is the user's call; with no one to ask,
+        // nothing doubtful is shown as a report.
+        s_.prompter.message(platform::text(platform::sid::SavedFileFromFuture),
+                            platform::Icon::Warning);
+        status = LoadStatus::Declined;
+    } else {
+        status =
+            checkSavedVersion(hasHead ? std::string_view(view.data, view.size) : "", s_.prompter)
+                .status;
+        if (status == LoadStatus::Loaded)
+            status = file->map(0, static_cast<std::size_t>(file->size()), view)
+                         ? readSavedContents({view.data, view.size}, *engine_, header)
+                         : LoadStatus::ShortRead;
+    }
+    file->unmap();
+    if (status == LoadStatus::ShortRead)
+        s_.prompter.message(
+            platform::format(platform::text(platform::sid::SavedFileIncomplete).data(),
+                             path.c_str()),
+            platform::Icon::Error);
+    if (status == LoadStatus::OutOfMemory) {
+        s_.prompter.messageWithCaption(platform::txt::OutOfMemory,
+                                       platform::txt::OutOfMemoryCaption, platform::Icon::Error);
+        // The reading had to clear the engine to find out: the old report is gone with it.
+        catalogue_.clear();
+        table_.setLayout(0, 0, -1);
+        selected_ = presentation::kNoHandle;
+        reportPresent_ = false;
+        modified_ = false;
+        exportPending_ = false;
+        title_ = platform::txt::NoCurrentReport;
+    }
+    if (status != LoadStatus::Loaded) {
         s_.prompter.message(platform::txt::FailedToOpenDocument, platform::Icon::Error);
         return false;
     }

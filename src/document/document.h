@@ -77,6 +77,8 @@ class Document {
     // Empty until the first run ends.
     const std::string& title() const { return title_; }
     const ingest::RunSummary& lastRun() const;
+    // Where the runs' rejected lines go; not owned, null for nowhere.
+    void setRejectedSink(ingest::RejectedLineSink* sink) { run_.setRejectedSink(sink); }
 
     presentation::Catalogue& catalogue() { return catalogue_; }
     const presentation::Catalogue& catalogue() const { return catalogue_; }
@@ -100,11 +102,13 @@ class Document {
     bool save(const std::string& path);
     // Reads a saved report in place of the current one. On success: report present, not
     // modified, titled after the file's name, the tree built with General Statistics selected,
-    // no export pending (a loaded report is never exported automatically); a file that ends
-    // early keeps what was read and still counts as loaded. On failure (unreadable file, a
-    // version too old, a newer version the user declines) the program's own message, if any,
-    // then "Failed to open document."; the document keeps what it showed before. Unattended,
-    // a newer version is refused with the question's text rather than tried.
+    // no export pending (a loaded report is never exported automatically). Only a regular file
+    // that reads whole is loaded. On failure (a file that cannot be opened or is no regular
+    // file, named with the reason; a version too old; a newer version the user declines; a file
+    // that is incomplete or damaged) the program's own message, if any, then "Failed to open
+    // document."; the document keeps what it showed before, unless the file was whole but too
+    // big for memory, which leaves no report. Unattended, a newer version is refused with the
+    // question's text rather than tried.
     bool load(const std::string& path, ingest::RunMode mode = ingest::RunMode::Interactive);
     // The file name Save proposes: the report name made safe for a file name, with ".twb".
     std::string proposedFileName() const;

@@ -1,5 +1,6 @@
 #include "document/saved_report.h"
 
+#include <algorithm>
 #include <array>
 #include <limits>
 
@@ -16,6 +17,16 @@ using engine::Text;
 // The file's time fields are 32-bit: "no record seen" is their largest value.
 constexpr std::int32_t kNoEarliestInFile = std::numeric_limits<std::int32_t>::max();
 constexpr std::string_view kOldDefaultPage = "index.html";
+// The counts after the last section, each behind its tag, in this order. Every writer since
+// the counts were kept writes all of them; a file of an earlier writer has none.
+struct TaggedCount {
+    std::string_view tag;
+    std::uint64_t engine::GeneralCounters::*count;
+};
+constexpr std::array<TaggedCount, 2> kTaggedCounts = {{
+    {"RJCT", &engine::GeneralCounters::rejectedLines},
+    {"RCRD", &engine::GeneralCounters::recordLines},
+}};
 
 // The class counters in the order the file keeps them, named by their row labels so that the
 // file never depends on the order of the classes in memory.
@@ -183,7 +194,6 @@ class SectionReader {
         return true;
     }
 
-    // Items read before a damaged one stay in `out`.
     template <typename Item, typename ReadOne>
     bool array(std::vector<Item>& out, std::size_t itemBytes, ReadOne&& readOne) {
         std::size_t n;
@@ -237,8 +247,6 @@ class SectionReader {
         });
     }
 
-    // Each tracked file joins the header, the statistics and the results as soon as its pattern
-    // is read, so a file cut inside its days keeps the pattern and the days before the cut.
     bool trackedFiles(SavedHeader& header, engine::Statistics& s, engine::Results& r) {
         std::size_t n;
         if (!count(kTrackedBytes, n)) return false;
@@ -277,7 +285,7 @@ auto collected(const Table& table) {
     return out;
 }
 
-// False at the first section the file does not hold whole; what came before stays.
+// False at the first section the file does not hold whole.
 bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
                   engine::Statistics& s, engine::Results& r, std::int64_t& runStart) {
     using engine::kBrowserLabels;
@@ -313,11 +321,7 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
         return false;
     // The suffixes stand twice; the second copy is the one kept.
     std::vector<engine::TextHitsKind::Item> firstCopy;
-    if (!f.items(firstCopy)) {
-        r.domainSuffixes = std::move(firstCopy);
-        return false;
-    }
-    if (!f.items(r.domainSuffixes)) return false;
+    if (!f.items(firstCopy) || !f.items(r.domainSuffixes)) return false;
     if (!f.items(r.pagesByReferrer) || !f.items(r.brokenLinksByPage) || !f.items(r.days) ||
         !f.trackedFiles(header, s, r))
         return false;
@@ -344,6 +348,43 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
     if (!transitions || !engine::readTable(in, s.sitePages, s.arena)) return false;
     if (version >= 8 && !f.items(r.users)) return false;
     return true;
+}
+
+// What follows the last section: every tagged count, then the end. A file of an older writer
+// ends at the section itself, and its counts stay 0. A newer program may keep more after what
+// this one knows, and the user agreed to a file read in part: from version 10 on, the counts
+// are read as far as they match and whatever follows is left unread.
+bool readTrailer(ArchiveReader& in, std::int32_t version, engine::GeneralCounters& c) {
+    if (in.atEnd() || version < kSavedReportVersion) return in.atEnd();
+    std::size_t matched = 0;
+    for (const TaggedCount& t : kTaggedCounts) {
+        ArchiveReader next = in;
+        std::string_view tag;
+        std::uint64_t value = 0;
+        if (!next.raw(t.tag.size(), tag) || tag != t.tag || !next.u64(value)) break;
+        c.*t.count = value;
+        in = next;
+        ++matched;
+    }
+    return version >= kFirstFutureVersion || (matched == kTaggedCounts.size() && in.atEnd());
+}
+
+bool readWhole(std::string_view bytes, SavedHeader& header, engine::Statistics& s,
+               engine::Results& r, std::int64_t& runStart) {
+    SectionReader f(bytes, s);
+    std::int32_t version = 0;
+    return f.in.i32(version) && readSections(f, version, header, s, r, runStart) &&
+           readTrailer(f.in, version, s.counters);
+}
+
+// The arena blocks of the trial read. A file never needs more arena than four times its size (a
+// text takes its own length, a page's link array four times the length fields it is read from),
+// so blocks of eight times the file hold it all in the first, and the trial runs out of room
+// only where an engine of the usual block size would too; that size is the cap.
+std::size_t trialBlockBytes(std::size_t fileBytes) {
+    constexpr std::size_t kFloor = std::size_t{1} << 16;
+    if (fileBytes >= engine::StringArena::kBlockBytes / 8) return engine::StringArena::kBlockBytes;
+    return std::max(kFloor, 8 * fileBytes);
 }
 
 }  // namespace
@@ -425,6 +466,10 @@ std::string writeSavedReport(const SavedHeader& header, const engine::Statistics
     engine::writeTable(out, s.pageTransitions);
     engine::writeTable(out, s.sitePages);
     f.items(r.users);
+    for (const TaggedCount& t : kTaggedCounts) {
+        out.raw(t.tag);
+        out.u64(c.*t.count);
+    }
     return out.bytes();
 }
 
@@ -433,30 +478,51 @@ bool readSavedVersion(std::string_view bytes, std::int32_t& version) {
     return in.i32(version);
 }
 
-LoadResult readSavedReport(std::string_view bytes, platform::Prompter& prompter,
-                           engine::StatisticsEngine& engine, SavedHeader& header) {
+LoadResult checkSavedVersion(std::string_view head, platform::Prompter& prompter) {
     LoadResult result;
-    const bool hasVersion = readSavedVersion(bytes, result.version);
-    if (hasVersion && result.version < kOldestReadableVersion) {
+    if (!readSavedVersion(head, result.version)) {
+        result.status = LoadStatus::ShortRead;
+    } else if (result.version < kOldestReadableVersion) {
         prompter.message(platform::text(platform::sid::SavedFileTooOld), platform::Icon::Error);
         result.status = LoadStatus::TooOld;
-        return result;
-    }
-    if (hasVersion && result.version >= kFirstFutureVersion &&
-        prompter.askYesNo(platform::text(platform::sid::SavedFileFromFuture),
-                          platform::Icon::Warning) != platform::Answer::Yes) {
+    } else if (result.version >= kFirstFutureVersion &&
+               prompter.askYesNo(platform::text(platform::sid::SavedFileFromFuture),
+                                 platform::Icon::Warning) != platform::Answer::Yes) {
         result.status = LoadStatus::Declined;
-        return result;
     }
+    return result;
+}
 
-    const engine::StatisticsEngine::LoadTarget target = engine.beginLoad();
+LoadStatus readSavedContents(std::string_view bytes, engine::StatisticsEngine& engine,
+                             SavedHeader& header) {
+    // The engine holds the report on screen until the file has shown itself whole, so the file
+    // is read twice: once into a scratch copy that is thrown away, then for real. The results
+    // point into the scratch arena, so they go first.
+    {
+        engine::Statistics statistics(trialBlockBytes(bytes.size()));
+        statistics.initialise(engine::StatisticsOptions{});
+        engine::Results results;
+        SavedHeader scratchHeader;
+        std::int64_t runStart = 0;
+        if (!readWhole(bytes, scratchHeader, statistics, results, runStart))
+            return LoadStatus::ShortRead;
+    }
     header = SavedHeader{};
-    SectionReader f(bytes, target.statistics);
-    std::int32_t version = 0;
-    const bool whole =
-        hasVersion && f.in.i32(version) &&
-        readSections(f, version, header, target.statistics, target.results, target.runStart);
-    result.status = whole ? LoadStatus::Loaded : LoadStatus::ShortRead;
+    const engine::StatisticsEngine::LoadTarget target = engine.beginLoad();
+    if (readWhole(bytes, header, target.statistics, target.results, target.runStart))
+        return LoadStatus::Loaded;
+    // The same bytes read whole a moment ago: only the arena can have run out. Half a report is
+    // never left behind.
+    header = SavedHeader{};
+    engine.beginLoad();
+    return LoadStatus::OutOfMemory;
+}
+
+LoadResult readSavedReport(std::string_view bytes, platform::Prompter& prompter,
+                           engine::StatisticsEngine& engine, SavedHeader& header) {
+    LoadResult result = checkSavedVersion(bytes, prompter);
+    if (result.status == LoadStatus::Loaded)
+        result.status = readSavedContents(bytes, engine, header);
     return result;
 }
 

@@ -1,11 +1,13 @@
 #pragma once
 // The saved report file (".twb"): four fields of the report definition and every statistic the
 // views and exports need, as little-endian values and counted strings back to back. Written as
-// version 9; versions 6 to 9 are read, and 10 or above after the user agrees.
+// version 9; versions 6 to 9 are read, and 10 or above after the user agrees. Counts added
+// after version 9 was first written follow its last section as tagged values, so a version-9
+// file of an older writer, which ends at that section, still reads (those counts are then 0).
 //
 // Reading trusts nothing in the file: every count is bounded by the bytes left before anything
-// is allocated from it, and a file that ends early or holds a damaged value ends the reading at
-// that point with everything read so far kept.
+// is allocated from it. A file is read whole or not at all: one that ends early, holds a
+// damaged value or goes on past where the writer ended it leaves the engine as it was.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -38,10 +40,11 @@ std::string writeSavedReport(const SavedHeader& header, const engine::Statistics
                              const engine::Results& results, std::int64_t runStart);
 
 enum class LoadStatus {
-    Loaded,     // every section read
-    ShortRead,  // the file ended early or held a damaged value: what came before is kept
-    TooOld,     // below version 6: refused with its message, nothing changed
-    Declined,   // version 10 or above and the user said No: nothing changed
+    Loaded,       // every section read, and nothing after them
+    ShortRead,    // not whole (short, damaged, or bytes past its end): nothing changed
+    TooOld,       // below version 6: refused with its message, nothing changed
+    Declined,     // version 10 or above and the user said No: nothing changed
+    OutOfMemory,  // whole, but its texts did not fit the engine's arena: the engine is empty
 };
 
 struct LoadResult {
@@ -52,8 +55,18 @@ struct LoadResult {
 // The version field alone, when the file has one.
 bool readSavedVersion(std::string_view bytes, std::int32_t& version);
 
-// Asks the version questions first (messages through `prompter`); only a file that passes them
-// clears `engine` and is read into it and into `header`.
+// The version questions, from the file's first bytes alone, so that a file refused for its
+// version is never read further: TooOld (after its message), Declined, ShortRead when there is
+// no version field, else Loaded (read on).
+LoadResult checkSavedVersion(std::string_view head, platform::Prompter& prompter);
+
+// The whole file, its version questions answered already. The file is checked whole first, so
+// `engine` and `header` change only when it is Loaded (or, when the engine's arena cannot hold
+// a file that another could, OutOfMemory leaves the engine empty).
+LoadStatus readSavedContents(std::string_view bytes, engine::StatisticsEngine& engine,
+                             SavedHeader& header);
+
+// checkSavedVersion() on `bytes`, then readSavedContents() when it passes.
 LoadResult readSavedReport(std::string_view bytes, platform::Prompter& prompter,
                            engine::StatisticsEngine& engine, SavedHeader& header);
 

@@ -64,4 +64,11 @@ bool ArchiveReader::text(std::string_view& s, std::uint32_t maxLength) {
     return true;
 }
 
+bool ArchiveReader::raw(std::size_t n, std::string_view& s) {
+    const char* p;
+    if (!take(n, p)) return false;
+    s = {p, n};
+    return true;
+}
+
 }  // namespace tw::engine

@@ -45,6 +45,8 @@ class ArchiveReader {
     bool u64(std::uint64_t& v);
     // A view into the buffer; a length above `maxLength` (or negative) fails.
     bool text(std::string_view& s, std::uint32_t maxLength = kMaxCountedText);
+    // `n` bytes as they stand (what ArchiveWriter::raw() wrote), as a view into the buffer.
+    bool raw(std::size_t n, std::string_view& s);
 
     bool failed() const { return failed_; }
     bool atEnd() const { return pos_ >= bytes_.size(); }

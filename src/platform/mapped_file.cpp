@@ -60,7 +60,9 @@ class PosixMappedFile final : public MappedFile {
 }  // namespace
 
 std::unique_ptr<MappedFile> PosixFileOpener::open(const std::string& path, std::string* error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Opening a FIFO for reading waits for a writer, possibly for ever, before fstat could tell
+    // what it is; not waiting changes nothing for a regular file.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         if (error) *error = std::strerror(errno);
         return nullptr;

@@ -192,7 +192,12 @@ bool MainWindow::generate(const config::ReportDefinition& definition) {
 }
 
 bool MainWindow::openReport(const std::string& path) {
-    if (!s_.document.load(path)) return false;
+    if (!s_.document.load(path)) {
+        // A refused file leaves the document as it was, except one too big for memory, which
+        // leaves it empty: the window must not go on showing a report that is gone.
+        if (!s_.document.reportPresent()) showDocument();
+        return false;
+    }
     rememberFile(path);
     showDocument();
     return true;

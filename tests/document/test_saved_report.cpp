@@ -1,13 +1,19 @@
 // Saved reports: a report saved and opened again shows what it showed, old and future versions
-// are handled as the user is told, and damaged or hostile files end the reading cleanly.
+// are handled as the user is told, and a file that is not whole, or no regular file, is refused
+// without touching what the document shows.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <iterator>
 #include <map>
 #include <set>
@@ -333,38 +339,74 @@ TEST(SavedReport, VersionsAndTextLengths) {
         EXPECT_EQ(engine.results().visitors[1].host.length, n);
     }
     const std::string cut = handMade(9, {"a.example", std::string(20000, 'h'), "b.example"});
+    header.name = "kept";
     EXPECT_EQ(readSavedReport(cut, quiet, engine, header).status, LoadStatus::ShortRead);
-    ASSERT_EQ(engine.results().visitors.size(), 1u);
-    EXPECT_EQ(engine.results().visitors[0].host.view(), "a.example");
-    EXPECT_EQ(header.name, "Old");
-    EXPECT_EQ(engine.statistics().counters.totalBytes, 5u) << "what came before is kept";
-    EXPECT_EQ(engine.results().totalHits, 0u) << "what came after is not";
+    ASSERT_EQ(engine.results().visitors.size(), 2u) << "the file read before stays";
+    EXPECT_EQ(engine.results().visitors[1].host.length, 9999u);
+    EXPECT_EQ(engine.results().totalHits, 7u);
+    EXPECT_EQ(header.name, "kept");
     EXPECT_TRUE(quiet.texts().empty());
 }
 
-TEST(SavedReport, DamagedAndHostileFilesEndTheReadingCleanly) {
+// One count after the last section, behind its tag.
+std::string tagged(std::string_view tag, std::uint64_t count) {
+    ArchiveWriter w;
+    w.raw(tag);
+    w.u64(count);
+    return w.bytes();
+}
+
+// The counts as this writer ends every file.
+std::string lineCounts(std::uint64_t rejected, std::uint64_t records) {
+    return tagged("RJCT", rejected) + tagged("RCRD", records);
+}
+
+TEST(SavedReport, OnlyAWholeFileIsRead) {
     Fixture f;
     auto doc = f.document();
     ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
     const std::string path = (f.files.path() / "small.twb").string();
     ASSERT_TRUE(doc->save(path));
     const std::string bytes = readAll(path);
+    const std::size_t trailer = lineCounts(0, 0).size();
+    ASSERT_GT(bytes.size(), trailer);
+    ASSERT_EQ(bytes.substr(bytes.size() - trailer, 4), "RJCT");
+    const std::string oldStyle = bytes.substr(0, bytes.size() - trailer);
 
     test::FakePrompter quiet;
     engine::StatisticsEngine engine(1 << 20);
     SavedHeader header;
-    ASSERT_EQ(readSavedReport(bytes, quiet, engine, header).status, LoadStatus::Loaded);
-    EXPECT_EQ(engine.results().totalHits, doc->results()->totalHits);
+    // What the engine holds before each refused file, and must still hold after it.
+    const std::string keep = handMade(9, {"keep.example"});
+    const auto holdsKeep = [&] {
+        return header.name == "Old" && engine.results().visitors.size() == 1 &&
+               engine.results().visitors[0].host.view() == "keep.example" &&
+               engine.results().totalHits == 7;
+    };
+    ASSERT_EQ(readSavedReport(keep, quiet, engine, header).status, LoadStatus::Loaded);
+    ASSERT_TRUE(holdsKeep());
+
+    // Every cut of a real file is refused, but for the one that ends where a writer without
+    // the tagged counts ended its files: that is a whole file of version 9.
     for (std::size_t n = 0; n < bytes.size(); ++n) {
+        if (n == oldStyle.size()) continue;
         const LoadStatus st =
             readSavedReport(std::string_view(bytes).substr(0, n), quiet, engine, header).status;
-        if (st != LoadStatus::ShortRead) {
-            ADD_FAILURE() << "prefix of " << n << " bytes";
+        if (st != LoadStatus::ShortRead || !holdsKeep()) {
+            ADD_FAILURE() << "prefix of " << n << " of " << bytes.size() << " bytes";
             break;
         }
     }
-    EXPECT_TRUE(quiet.texts().empty());
-
+    // Past the end: one byte more, the counts twice, in another order, one of them alone, a
+    // tag this program does not know, and counts in a version written before there were any.
+    for (const std::string& longer :
+         {bytes + '\0', bytes + lineCounts(1, 2), oldStyle + tagged("RCRD", 2) + tagged("RJCT", 1),
+          oldStyle + tagged("RCRD", 2), oldStyle + lineCounts(1, 2) + tagged("RJCX", 3),
+          handMade(8) + lineCounts(1, 2), handMade(9) + lineCounts(1, 2) + "x"}) {
+        EXPECT_EQ(readSavedReport(longer, quiet, engine, header).status, LoadStatus::ShortRead)
+            << longer.size() << " bytes";
+        EXPECT_TRUE(holdsKeep());
+    }
     // A count no file could hold is refused before anything is allocated from it.
     std::string hostile = handMade(9, {}, 0, true);
     ArchiveWriter tail;
@@ -372,8 +414,154 @@ TEST(SavedReport, DamagedAndHostileFilesEndTheReadingCleanly) {
     tail.u64(1);
     hostile += tail.bytes();
     EXPECT_EQ(readSavedReport(hostile, quiet, engine, header).status, LoadStatus::ShortRead);
-    EXPECT_EQ(engine.statistics().counters.totalBytes, 5u);
-    EXPECT_TRUE(engine.results().visitors.empty());
+    EXPECT_TRUE(holdsKeep());
+    EXPECT_TRUE(quiet.texts().empty()) << "the caller says why";
+
+    ASSERT_EQ(readSavedReport(bytes, quiet, engine, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(engine.results().totalHits, doc->results()->totalHits);
+    EXPECT_EQ(engine.results().pages.size(), doc->results()->pages.size());
+    EXPECT_EQ(header.name, "Site");
+
+    // A newer program may keep more after the sections this one knows: the user agreed to
+    // try, so that is left unread, while a cut inside the known sections is still refused.
+    const std::string newer = handMade(12, {}, 42);
+    ASSERT_EQ(readSavedReport(newer + lineCounts(3, 9) + "more", quiet, engine, header).status,
+              LoadStatus::Loaded);
+    EXPECT_EQ(engine.statistics().counters.rejectedLines, 3u);
+    EXPECT_EQ(engine.statistics().counters.recordLines, 9u);
+    EXPECT_EQ(readSavedReport(newer + "more", quiet, engine, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(engine.statistics().counters.rejectedLines, 0u);
+    EXPECT_EQ(readSavedReport(newer.substr(0, newer.size() - 1), quiet, engine, header).status,
+              LoadStatus::ShortRead);
+    EXPECT_EQ(engine.statistics().counters.rejectedLines, 0u);
+}
+
+TEST(SavedReport, TheRejectedLineCountIsKeptAndOldFilesReadWithout) {
+    test::FakePrompter quiet;
+    engine::StatisticsEngine source(1 << 20), back(1 << 20);
+    const auto target = source.beginLoad();
+    target.statistics.counters.rejectedLines = 0x0123456789abcdefULL;
+    target.statistics.counters.recordLines = 77;
+    target.statistics.counters.pages = 4;
+    target.results.totalHits = 11;
+    const SavedHeader written{"Counted", "", "www.example.com", "index.html", {}};
+    const std::string bytes =
+        writeSavedReport(written, source.statistics(), source.results(), 1400000000);
+    const std::size_t trailer = lineCounts(0, 0).size();
+    EXPECT_EQ(bytes.substr(bytes.size() - trailer), lineCounts(0x0123456789abcdefULL, 77));
+
+    SavedHeader header;
+    ASSERT_EQ(readSavedReport(bytes, quiet, back, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(back.statistics().counters.rejectedLines, 0x0123456789abcdefULL);
+    EXPECT_EQ(back.statistics().counters.recordLines, 77u);
+    EXPECT_EQ(back.statistics().counters.pages, 4u);
+    EXPECT_EQ(back.results().totalHits, 11u);
+    EXPECT_EQ(header.name, "Counted");
+    // Tables come back with another bucket count, so the bytes are compared by length.
+    EXPECT_EQ(writeSavedReport(header, back.statistics(), back.results(), back.runStart()).size(),
+              bytes.size());
+
+    // The same file from a writer that had no counts: everything else reads as before.
+    const std::string old = bytes.substr(0, bytes.size() - trailer);
+    ASSERT_EQ(readSavedReport(old, quiet, back, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(back.statistics().counters.rejectedLines, 0u);
+    EXPECT_EQ(back.statistics().counters.recordLines, 0u);
+    EXPECT_EQ(back.statistics().counters.pages, 4u);
+    EXPECT_EQ(back.results().totalHits, 11u);
+    EXPECT_EQ(back.runStart(), 1400000000);
+    EXPECT_EQ(readSavedReport(handMade(9), quiet, back, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(back.statistics().counters.rejectedLines, 0u);
+
+    // An engine whose arena cannot hold a whole file ends empty rather than half full.
+    engine::StatisticsEngine tiny(1024);
+    std::vector<std::string> hosts;
+    for (int i = 0; i < 40; ++i)
+        hosts.push_back(std::string(1000, static_cast<char>('a' + i % 26)));
+    ASSERT_EQ(readSavedReport(handMade(9), quiet, tiny, header).status, LoadStatus::Loaded);
+    EXPECT_EQ(readSavedReport(handMade(9, hosts), quiet, tiny, header).status,
+              LoadStatus::OutOfMemory);
+    EXPECT_TRUE(tiny.results().visitors.empty());
+    EXPECT_EQ(tiny.results().totalHits, 0u);
+    EXPECT_EQ(header.name, "");
+}
+
+TEST(SavedReport, AFileThatIsNotWholeIsRefusedAndTheReportStays) {
+    Fixture f;
+    auto doc = f.document();
+    ASSERT_TRUE(doc->generate(f.definition(), ingest::RunMode::Unattended));
+    const std::string saved = (f.files.path() / "whole.twb").string();
+    ASSERT_TRUE(doc->save(saved));
+    doc->setModified(true);
+    const auto shownBefore = walk(*doc);
+    const std::string bytes = readAll(saved);
+    const auto refused = [&](const std::string& file, const std::string& why) {
+        SCOPED_TRACE(file);
+        f.prompter.clear();
+        EXPECT_FALSE(doc->load(file));
+        EXPECT_EQ(f.prompter.texts(), (std::vector<std::string>{
+                                          why, std::string(platform::txt::FailedToOpenDocument)}));
+        EXPECT_EQ(doc->title(), "Site");
+        EXPECT_TRUE(doc->reportPresent());
+        EXPECT_TRUE(doc->modified());
+        EXPECT_EQ(walk(*doc), shownBefore);
+    };
+    const auto incomplete = [](const std::string& file) {
+        return platform::format(platform::text(platform::sid::SavedFileIncomplete).data(),
+                                file.c_str());
+    };
+    for (const std::string& cut : {std::string(), bytes.substr(0, bytes.size() / 2),
+                                   bytes.substr(0, bytes.size() - 1), bytes + '\n'}) {
+        const std::string file =
+            f.files.write("cut" + std::to_string(cut.size()) + ".twb", cut).string();
+        refused(file, incomplete(file));
+    }
+
+    // Anything but a regular file is refused before a byte is read from it, and a FIFO no one
+    // writes to would hold the reading for ever. Should it, the write end is opened here so
+    // that the test ends all the same.
+    const std::string fifo = (f.files.path() / "pipe.twb").string();
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    f.prompter.clear();
+    std::future<bool> opened = std::async(std::launch::async, [&] { return doc->load(fifo); });
+    if (opened.wait_for(std::chrono::seconds(10)) != std::future_status::ready) {
+        ADD_FAILURE() << "opening a FIFO waits for a writer";
+        const int release = ::open(fifo.c_str(), O_RDWR | O_NONBLOCK);
+        opened.wait();
+        if (release >= 0) ::close(release);
+    }
+    EXPECT_FALSE(opened.get());
+    const std::vector<std::string> texts = f.prompter.texts();
+    ASSERT_EQ(texts.size(), 1u);
+    EXPECT_EQ(texts[0],
+              std::string(platform::txt::FailedToOpenDocument) + "\nnot a regular file: " + fifo);
+    f.prompter.clear();
+    EXPECT_FALSE(doc->load(f.files.path().string()));
+    ASSERT_EQ(f.prompter.texts().size(), 1u);
+    EXPECT_NE(f.prompter.texts()[0].find("not a regular file: " + f.files.path().string()),
+              std::string::npos);
+    EXPECT_EQ(walk(*doc), shownBefore);
+
+    // Files far bigger than memory should be: the version is read first, and a file with a
+    // good one is refused at its first damage, so neither is read whole. Both are sparse: they
+    // take no room on disk, and reading one through would show in the peak memory.
+    const auto sparse = [&](const std::string& name, const std::string& head) {
+        const std::string file = f.files.write(name, head).string();
+        const int fd = ::open(file.c_str(), O_WRONLY);
+        EXPECT_GE(fd, 0);
+        EXPECT_EQ(::ftruncate(fd, off_t{1} << 30), 0);
+        ::close(fd);
+        return file;
+    };
+    const std::string zeros = sparse("zeros.twb", "");
+    ArchiveWriter nine;
+    nine.i32(kSavedReportVersion);
+    const std::string headed = sparse("headed.twb", nine.bytes());
+    rusage before{}, after{};
+    ASSERT_EQ(getrusage(RUSAGE_SELF, &before), 0);
+    refused(zeros, std::string(platform::text(platform::sid::SavedFileTooOld)));
+    refused(headed, incomplete(headed));
+    ASSERT_EQ(getrusage(RUSAGE_SELF, &after), 0);
+    EXPECT_LT(after.ru_maxrss - before.ru_maxrss, 200 * 1024) << "peak growth in KiB";
 }
 
 TEST(SavedReport, AFailedSaveLeavesNothingBehind) {

@@ -11,11 +11,14 @@
 #include <QTableWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 
 #include "config/report_store.h"
 #include "document/document.h"
+#include "platform/strings.h"
 #include "support/local_document.h"
 #include "support/local_servers.h"
 #include "transfer/curl_transfer.h"
@@ -159,6 +162,35 @@ TEST(MainWindow, SplitterWidthSurvivesARestartAndSavingKeepsRecentFiles) {
     EXPECT_EQ(again->reportTree()->currentItem()->text(0), "General Statistics");
     EXPECT_EQ(rig.settings.getString("Recent File List", "File2", ""), "")
         << "the same file is listed once";
+}
+
+TEST(MainWindow, ASavedFileThatIsNotWholeLeavesTheWindowAsItWas) {
+    Rig rig;
+    auto w = rig.window();
+    ASSERT_TRUE(w->generate(rig.definition()));
+    const std::string file = (rig.dir.path() / "daily.twb").string();
+    ASSERT_TRUE(w->saveReport(file));
+    std::ifstream in(file, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    const std::string half = rig.dir.write("half.twb", bytes.substr(0, bytes.size() / 2)).string();
+    const int entries = w->reportTree()->topLevelItemCount();
+    tw::test::FakePrompter& prompter = rig.prompter;
+    prompter.clear();
+
+    EXPECT_FALSE(w->openReport(half));
+    EXPECT_EQ(prompter.texts(),
+              (std::vector<std::string>{
+                  platform::format(platform::text(platform::sid::SavedFileIncomplete).data(),
+                                   half.c_str()),
+                  std::string(platform::txt::FailedToOpenDocument)}));
+    EXPECT_EQ(w->windowTitle(), "Daily - Tallyweb");
+    EXPECT_EQ(w->reportTree()->topLevelItemCount(), entries);
+    ASSERT_NE(w->reportTree()->currentItem(), nullptr);
+    EXPECT_EQ(w->reportTree()->currentItem()->text(0), "General Statistics");
+    EXPECT_EQ(w->pane()->kind(), presentation::ViewKind::Chart);
+    EXPECT_EQ(rig.doc->acceptedRecords(), 40u);
+    EXPECT_EQ(rig.settings.getString("Recent File List", "File1", ""), file)
+        << "a refused file is not a recent one";
 }
 
 TEST(MainWindow, CancellingTheProgressDialogStillShowsWhatWasRead) {
