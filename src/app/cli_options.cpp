@@ -31,6 +31,9 @@ const char* const kCliUsage =
     "  --depth N            link depth of the hyperlink tree (default 3)\n"
     "  --setting NAME=VALUE override one program setting for this run only\n"
     "                       (repeatable), e.g. TruncateReports=1000, TimeOffset=-2\n"
+    "  --rejected FILE      write every log line that could not be read to FILE:\n"
+    "                       log file, line number, reason and the line, separated\n"
+    "                       by tabs (also with --autoreport)\n"
     "\n"
     "Stored reports:\n"
     "  --autoreport NAME    generate the stored report of that name (as listed)\n"
@@ -122,7 +125,8 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
             if (!flag(o.list)) return fail("option '--list' takes no value");
         } else if (arg == "--domain" || arg == "--default-page" || arg == "--track" ||
                    arg == "--root" || arg == "--depth" || arg == "--setting" || arg == "--report" ||
-                   arg == "--autoreport" || arg == "--open" || arg == "--save") {
+                   arg == "--autoreport" || arg == "--open" || arg == "--save" ||
+                   arg == "--rejected") {
             if (!value(v)) return fail("option '" + arg + "' needs a value");
             if (arg == "--domain") {
                 o.domain = v;
@@ -144,9 +148,9 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
                 o.settings.emplace_back(v.substr(0, eq), v.substr(eq + 1));
             } else if (arg == "--report") {
                 o.report = v;
-            } else if (arg == "--open" || arg == "--save") {
+            } else if (arg == "--open" || arg == "--save" || arg == "--rejected") {
                 if (v.empty()) return fail("option '" + arg + "' needs a file name");
-                (arg == "--open" ? o.open : o.save) = v;
+                (arg == "--open" ? o.open : arg == "--save" ? o.save : o.rejected) = v;
             } else {
                 o.autoReport = v;
             }
@@ -178,6 +182,8 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
         return fail("--list, --autoreport and --open cannot be combined");
     if (stored && !o.logs.empty()) return fail("log files cannot be given with " + storedOption);
     if (o.list && (o.report || o.exportTo || o.save)) return fail("--list prints no report");
+    if (o.rejected && (o.list || o.open))
+        return fail("--rejected lists the lines of a run, and " + storedOption + " reads no logs");
     if (stored && !definitionOption.empty())
         return fail("'" + definitionOption + "' shapes a one-off report: " +
                     (o.open ? "a saved report was analysed already"

@@ -16,6 +16,7 @@ struct CliOptions {
     std::optional<std::string> autoReport;  // a stored report's name
     std::optional<std::string> open;        // a saved report to show instead of a run
     std::optional<std::string> save;        // where to save the analysis afterwards
+    std::optional<std::string> rejected;    // where to list the lines no reader took
 
     // A one-off report over the given logs.
     std::vector<std::string> logs;

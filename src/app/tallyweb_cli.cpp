@@ -1,8 +1,11 @@
 // tallyweb-cli: the headless program. Generates a one-off report over the logs it is given, or
 // a stored report by name, and prints one report's table; nothing is ever asked.
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,7 @@
 #include "config/run_settings.h"
 #include "document/document.h"
 #include "export/export_run.h"
+#include "ingest/record_pipeline.h"
 #include "ingest/text_search.h"
 #include "site/hyperlink_tree.h"
 
@@ -91,6 +95,51 @@ void printTree(const tw::document::Document& doc) {
     printTreeNode(tree, tree.root(), 0, depth < 1 ? 1 : depth > 20 ? 20 : depth);
 }
 
+// The lines the readers refused, one a line: log file, line number, reason, the line itself.
+// Tabs separate the fields, so a tab, a backslash or a control byte in the line is written as
+// an escape; every other byte goes out as it was logged.
+class RejectedFile final : public tw::ingest::RejectedLineSink {
+  public:
+    explicit RejectedFile(std::FILE* out) : out_(out) {}
+    void rejected(std::string_view file, std::uint64_t lineNumber, std::string_view line,
+                  tw::ingest::RejectReason why) override {
+        ++count_;
+        text_.clear();
+        escape(file);
+        text_ += '\t';
+        text_ += std::to_string(lineNumber);
+        text_ += '\t';
+        text_ += tw::ingest::rejectReasonText(why);
+        text_ += '\t';
+        escape(line);
+        text_ += '\n';
+        if (std::fwrite(text_.data(), 1, text_.size(), out_) != text_.size() && error_ == 0)
+            error_ = errno ? errno : EIO;
+    }
+    std::uint64_t count() const { return count_; }
+    int error() const { return error_; }
+
+  private:
+    void escape(std::string_view s) {
+        for (const char ch : s) {
+            const auto c = static_cast<unsigned char>(ch);
+            if (c == '\\') {
+                text_ += "\\\\";
+            } else if (c < 0x20 || c == 0x7F) {
+                char buf[5];
+                std::snprintf(buf, sizeof buf, "\\x%02X", c);
+                text_ += buf;
+            } else {
+                text_ += ch;
+            }
+        }
+    }
+    std::FILE* out_;
+    std::string text_;
+    std::uint64_t count_ = 0;
+    int error_ = 0;
+};
+
 int listReports(const tw::platform::SettingsProfile& store) {
     tw::config::ReportList list;
     list.open(store);
@@ -146,12 +195,40 @@ int main(int argc, char** argv) {
     tw::app::ProgramServices program(store, settings, prompter, progress, TALLYWEB_SOURCE_DATA_DIR);
     tw::document::Document& doc = program.document();
     int status = kReport;
+    // Opened before the run, so a path that cannot be written costs no analysis.
+    std::FILE* rejectedOut = nullptr;
+    std::optional<RejectedFile> rejectedSink;
+    if (o.rejected) {
+        rejectedOut = std::fopen(o.rejected->c_str(), "wb");
+        if (!rejectedOut) {
+            std::fprintf(stderr, "tallyweb-cli: cannot write the rejected lines to %s: %s\n",
+                         o.rejected->c_str(), std::strerror(errno));
+            return kExportFailed;
+        }
+        rejectedSink.emplace(rejectedOut);
+        doc.setRejectedSink(&*rejectedSink);
+    }
     if (o.open) {
         // The prompter has said why a file could not be opened.
         if (!doc.load(*o.open, tw::ingest::RunMode::Unattended)) return kNoReport;
         std::fprintf(stderr, "Opened %s\n", o.open->c_str());
     } else {
-        if (!doc.generate(def, tw::ingest::RunMode::Unattended)) return kNoReport;
+        const bool produced = doc.generate(def, tw::ingest::RunMode::Unattended);
+        if (rejectedOut) {
+            doc.setRejectedSink(nullptr);
+            const int writeError = rejectedSink->error();
+            const bool closed = std::fclose(rejectedOut) == 0;
+            if (writeError != 0 || !closed) {
+                std::fprintf(stderr, "tallyweb-cli: the rejected lines could not be written to %s: %s\n",
+                             o.rejected->c_str(), std::strerror(writeError ? writeError : errno));
+                status = kExportFailed;
+            } else {
+                std::fprintf(stderr, "%llu rejected lines written to %s\n",
+                             static_cast<unsigned long long>(rejectedSink->count()),
+                             o.rejected->c_str());
+            }
+        }
+        if (!produced) return kNoReport;
         std::fprintf(stderr, "%s\n", doc.lastRun().completionText.c_str());
         if (doc.lastAutoExport() == tw::document::AutoExport::Failed) {
             status = kExportFailed;

@@ -144,6 +144,9 @@ constexpr Entry kTable[] = {
     {sid::Completed,
      "Tallyweb has completed analyzing your log files. It has processed over %.2f megabytes of "
      "log files in %.2f seconds, at a speed of %.2f megabytes per minute."},
+    {sid::LinesRejected, " %llu log lines could not be read and were not counted."},
+    {sid::OneLineRejected, " %llu log line could not be read and was not counted."},
+    {sid::RejectedLogLines, "Rejected log lines"},
     {sid::OpenError,
      "There was an error opening the following log file:\n\t%s\n\nThe log file most likely does "
      "not exist, and you should check the specified path. The log file could also be exclusively "
@@ -221,6 +224,8 @@ constexpr Entry kTable[] = {
      "The file you have tried to load may either be corrupt, or may be from a future version of "
      "Tallyweb. Tallyweb can try to load the file, but some features may be missing. Would you "
      "like Tallyweb to try to load the file?"},
+    {sid::SavedFileIncomplete,
+     "The following saved report is incomplete or damaged, and Tallyweb cannot open it:\n\t%s"},
     {sid::OleInitFailed, "The OLE libraries could not be initialized; Tallyweb will now abort."},
     {sid::RootNotAPage,
      "The URL that you type must point directly to a page.\n\nAccepted: "

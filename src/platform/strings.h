@@ -17,6 +17,9 @@ inline constexpr int InsufficientFields = 32898;
 inline constexpr int InvalidSpiderRoot = 32905;
 inline constexpr int ErrorCaption = 32906;
 inline constexpr int Completed = 61394;
+inline constexpr int LinesRejected = 61450;  // appended to Completed
+inline constexpr int OneLineRejected = 61451;
+inline constexpr int RejectedLogLines = 61275;  // General Statistics row
 inline constexpr int OpenError = 61395;
 inline constexpr int DownloadCancelled = 61398;
 inline constexpr int NoLogFiles = 61399;
@@ -55,6 +58,7 @@ inline constexpr int DecompressError = 32907;
 // Saved reports.
 inline constexpr int SavedFileTooOld = 32866;
 inline constexpr int SavedFileFromFuture = 61402;
+inline constexpr int SavedFileIncomplete = 61404;
 }  // namespace sid
 
 // Help topics opened from messages.

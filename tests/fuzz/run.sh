@@ -33,13 +33,28 @@ link() {
     clang++-14 "${flags[@]}" "$out/obj-$name"/*.o -o "$out/$name"
 }
 
+# The line readers under every format; the corpus starts from one line of each layout.
+mkdir -p "$out/corpus-line-readers"
+seed() {  # name format-byte text
+    printf '%b%b' "$2" "$3" >"$out/corpus-line-readers/$1"
+}
+seed common '\x00\x00\x18\x01' '127.0.0.1 - frank [10/Oct/2000:13:55:36 -0700] "GET /a.gif HTTP/1.0" 200 2326\n'
+seed combined '\x01\x00\x18\x07' '1.2.3.4 - - [01/Jul/1995:00:00:01 -0400] "GET /x HTTP/1.0" 200 10 "http://r/" "Mozilla/4.0"\n'
+seed comma '\x02\x00\x18\x01' '192.168.1.2, -, 03/20/01, 7:55:20, W3SVC2, S, 172.21.13.45, 4502, 163, 3223, 200, 0, GET, /Logo.gif, -,\n'
+seed w3c '\x04\x02\x18\x07' '#Fields: date time c-ip cs-method cs-uri-stem sc-status sc-bytes\n2001-03-20 07:55:20 1.2.3.4 GET /a.htm 200 12\n'
+seed referer '\x07\x00\x18\x0a' 'http://r/ -> /a.html\n'
+link fuzz_line_readers tests/fuzz/fuzz_line_readers.cpp src/ingest/log_format.cpp \
+    src/ingest/log_time.cpp src/ingest/text_search.cpp
+run fuzz_line_readers "$out/corpus-line-readers"
+
 mkdir -p "$out/corpus-host-cache"
 link fuzz_host_cache tests/fuzz/fuzz_host_cache.cpp src/engine/host_cache.cpp \
     src/engine/archive.cpp src/engine/lookup2.cpp src/ingest/text_search.cpp
 run fuzz_host_cache "$out/corpus-host-cache"
 
 # The saved-report reader needs the whole engine behind it. Its corpus starts from a small real
-# saved report, which the target writes itself to the path in TALLYWEB_FUZZ_SEED.
+# saved report and cuts of it, which the target writes itself to the path in TALLYWEB_FUZZ_SEED
+# and beside it.
 mkdir -p "$out/corpus-saved-report"
 link fuzz_saved_report tests/fuzz/fuzz_saved_report.cpp src/document/saved_report.cpp \
     src/engine/archive.cpp src/engine/filter_set.cpp src/engine/host_cache.cpp \

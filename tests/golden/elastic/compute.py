@@ -44,15 +44,18 @@ def main(path, list_pages=False):
         entry[1] += size
         entry[2] += 1 if status == 206 else 0
     last_seen, visits, raw_hosts = {}, 0, set()
+    rejected = 0  # lines with text that are no record
     earliest = latest = None
     with open(path, "rb") as f:
         for raw in f.read().decode("latin-1").splitlines():
             m = LINE.match(raw)
             if not m:
+                rejected += 1 if raw.strip("\x00\x01\x02\x03\x04\x05\x06\x07\x08\t\x0b\x0c\x0e\x0f") else 0
                 continue
             host, date, request, status, nbytes = m.group(1, 2, 3, 4, 5)
             slash = request.find("/")
             if slash < 0:
+                rejected += 1
                 continue  # a request without a path ("-") is no request
             url = request[slash:].split(" ")[0]
             d, mon, rest = date.split("/", 2)
@@ -71,9 +74,10 @@ def main(path, list_pages=False):
             # Hosts are counted as logged (names lowercased); a new visit after 1800 s.
             key = host if re.fullmatch(r"[0-9.]+|[0-9a-fA-F:]+", host) else host.lower()
             raw_hosts.add(key)
+            # The gap is taken from the host's latest request so far, not its last line.
             if key not in last_seen or t - last_seen[key] > 1800:
                 visits += 1
-            last_seen[key] = t
+            last_seen[key] = max(t, last_seen.get(key, t))
             earliest = t if earliest is None else min(earliest, t)
             latest = t if latest is None else max(latest, t)
             if status == 404:
@@ -121,6 +125,8 @@ def main(path, list_pages=False):
         ("Hits on Pages", str(pages)),
         ("Hits on Files", str(others)),
         ("Hits on Images", str(images)),
+        ("Rejected log lines", "%d (%.2f%%)" % (rejected, rejected * 100 / (rejected + hits))
+         if rejected + hits else "0 (0%)"),
     ]
     for label, value in rows:
         print(label + "\t" + value)
