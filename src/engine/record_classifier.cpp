@@ -232,7 +232,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     }
 
     const std::int64_t day = ingest::dayNumber(rec.time);
-    stats_.days.insertOrMerge({day, 1, rec.bytes});
+    if (rec.dated()) stats_.days.insertOrMerge({day, 1, rec.bytes});
 
     std::string_view u = url;
     if (!options_.caseSensitive) {
@@ -252,17 +252,17 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
         if (rec.status == 206) ++stats_.counters.partial;
     }
 
-    stats_.counters.totalBytes += rec.bytes;
+    stats_.counters.totalBytes = saturatingAdd(stats_.counters.totalBytes, rec.bytes);
     if (rec.hour >= 0 && rec.hour < 24) ++stats_.hours[static_cast<std::size_t>(rec.hour)];
     if (rec.weekday >= 0 && rec.weekday < 7)
         ++stats_.weekdays[static_cast<std::size_t>(rec.weekday)];
-    stats_.counters.noteTime(rec.time);
+    if (rec.dated()) stats_.counters.noteTime(rec.time);
 
     page = rec.status != 404 ? countFile(u, rec) : u;
 
     for (TrackedFile& tf : stats_.tracked) {
         const bool hit = tf.wildcard ? ingest::wildcardMatch(tf.pattern, page) : tf.pattern == page;
-        if (hit) tf.days.insertOrMerge({day, 1, rec.bytes});
+        if (hit && rec.dated()) tf.days.insertOrMerge({day, 1, rec.bytes});
     }
     return true;
 }

@@ -183,11 +183,11 @@ TEST_F(ClassifierTest, TimesDaysAndBuckets) {
     const std::int64_t t = ingest::frameSeconds(2020, 3, 1, 23, 30, 0);  // a Sunday
     add({.time = t});
     add({.time = t + 3600});  // Monday 00:30
-    add({.time = 0});         // no usable date: day 0, no hour, no weekday
+    add({.time = 0});         // no usable date: no day, no hour, no weekday
     std::map<std::int64_t, std::uint64_t> days;
     stats.days.forEach([&](const DayKind::Item& i) { days[i.day] = i.hits; });
     const std::int64_t d = ingest::dayNumber(t);
-    EXPECT_EQ(days, (std::map<std::int64_t, std::uint64_t>{{0, 1}, {d, 1}, {d + 1, 1}}));
+    EXPECT_EQ(days, (std::map<std::int64_t, std::uint64_t>{{d, 1}, {d + 1, 1}}));
     EXPECT_EQ(stats.hours[23], 1u);
     EXPECT_EQ(stats.hours[0], 1u);
     EXPECT_EQ(stats.weekdays[0], 1u);
@@ -199,6 +199,29 @@ TEST_F(ClassifierTest, TimesDaysAndBuckets) {
     EXPECT_EQ(inDays, 2u);
     EXPECT_EQ(stats.counters.earliest, t);
     EXPECT_EQ(stats.counters.latest, t + 3600);
+}
+
+TEST_F(ClassifierTest, MarkersStayOutOfThePeriodAndByteSumsSaturate) {
+    const std::int64_t t = ingest::frameSeconds(2020, 3, 1, 12, 0, 0);
+    const std::uint64_t big = 9223372036854775807u;
+    add({.host = "h", .url = "/a.html", .bytes = big, .time = t});
+    // A year out of range: the marker time keeps its hour but has no weekday.
+    rec->time = ingest::kTimeYearOutOfRange;
+    rec->hour = 5;
+    rec->weekday = -1;
+    rec->bytes = big;
+    ASSERT_TRUE(classifier.classify(*rec));
+    add({.host = "h", .url = "/a.html", .bytes = 18446744073709551615u, .time = t + 60});
+    EXPECT_EQ(stats.counters.earliest, t) << "the marker is no earlier time";
+    EXPECT_EQ(stats.counters.latest, t + 60);
+    std::map<std::int64_t, std::uint64_t> dayBytes;
+    stats.days.forEach([&](const DayKind::Item& i) { dayBytes[i.day] = i.bytes; });
+    EXPECT_EQ(dayBytes, (std::map<std::int64_t, std::uint64_t>{
+                            {ingest::dayNumber(t), 18446744073709551615u}}));
+    EXPECT_EQ(stats.counters.totalBytes, 18446744073709551615u);
+    stats.visitors.forEach([&](const auto& v) { EXPECT_EQ(v.bytes, 18446744073709551615u); });
+    stats.pages.forEach([&](const auto& p) { EXPECT_EQ(p.bytes, 18446744073709551615u); });
+    EXPECT_EQ(stats.hours[5], 1u);
 }
 
 TEST_F(ClassifierTest, ADashIsNoReferrerAndAgentsNeedTwoCharacters) {
