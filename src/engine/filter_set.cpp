@@ -2,9 +2,14 @@
 
 #include <utility>
 
+#include "platform/resolver.h"
+
 namespace tw::engine {
 
 namespace {
+
+// Workers test filters concurrently: each keeps its own canonical host text, grown once.
+thread_local std::string tCanonicalHost;
 
 bool searchesAgent(int kind) {
     return kind == config::kFilterUserOs || kind == config::kFilterBrowser ||
@@ -17,6 +22,7 @@ void FilterSet::compile(const config::FilterList& global, const config::FilterLi
                         bool andInclude, bool andExclude, bool apacheMultiFile) {
     filters_.clear();
     hostFilters_ = false;
+    addressForms_ = false;
     andInclude_ = andInclude;
     andExclude_ = andExclude;
 
@@ -46,7 +52,19 @@ void FilterSet::compile(const config::FilterList& global, const config::FilterLi
                 if (searchesAgent(f.kind)) {
                     f.agentPattern = ingest::Pattern(f.text, ingest::Pattern::Case::Sensitive);
                 }
-                if (f.kind == config::kFilterDomain) hostFilters_ = true;
+                if (f.kind == config::kFilterDomain) {
+                    hostFilters_ = true;
+                    // Compiled to the form the hosts are compared in; a pattern cannot be, but
+                    // it is also tried against that form, so "10.6.6.*" takes "010.6.6.6".
+                    if (!f.wildcard) {
+                        std::string canonical;
+                        if (platform::canonicalAddress(f.text, canonical)) {
+                            f.text = std::move(canonical);
+                            f.address = true;
+                        }
+                    }
+                    if (f.wildcard || f.address) addressForms_ = true;
+                }
                 filters_.push_back(std::move(f));
             }
         }
@@ -71,11 +89,25 @@ bool FilterSet::textMatches(const Compiled& f, std::string_view value) {
     return value == std::string_view(f.text);
 }
 
+bool FilterSet::hostMatches(const Compiled& f, std::string_view host, std::string_view canonical) {
+    if (textMatches(f, host)) return true;
+    // A name filter is compared as entered: a canonical address could never equal it.
+    return !canonical.empty() && (f.wildcard || f.address) && textMatches(f, canonical);
+}
+
+std::string_view FilterSet::canonicalHost(std::string_view host) const {
+    if (!addressForms_) return {};
+    std::string& canonical = tCanonicalHost;
+    if (!platform::canonicalAddress(host, canonical) || canonical == host) return {};
+    return canonical;
+}
+
 bool FilterSet::matches(const Compiled& f, const ingest::LogRecord& rec,
-                        std::string_view loggedHost, std::string_view url) {
+                        std::string_view loggedHost, std::string_view canonical,
+                        std::string_view url) {
     switch (f.kind) {
         case config::kFilterDomain:
-            return textMatches(f, loggedHost);
+            return hostMatches(f, loggedHost, canonical);
         case config::kFilterFileName:
             return textMatches(f, url);
         case config::kFilterDateRange:
@@ -104,7 +136,7 @@ bool FilterSet::matches(const Compiled& f, const ingest::LogRecord& rec,
             return textMatches(f, rec.serverIp.view());
         default:
             // compile() maps every other kind to a domain filter.
-            return textMatches(f, loggedHost);
+            return hostMatches(f, loggedHost, canonical);
     }
 }
 
@@ -120,16 +152,18 @@ void FilterSet::combine(State& s, const Compiled& f, Test&& test) const {
 FilterSet::State FilterSet::firstPass(const ingest::LogRecord& rec, std::string_view loggedHost,
                                       std::string_view url) const {
     State s = initial_;
+    const std::string_view canonical = canonicalHost(loggedHost);
     for (const Compiled& f : filters_) {
-        combine(s, f, [&] { return matches(f, rec, loggedHost, url); });
+        combine(s, f, [&] { return matches(f, rec, loggedHost, canonical, url); });
     }
     return s;
 }
 
 FilterSet::State FilterSet::secondPass(State s, std::string_view keptHost) const {
+    const std::string_view canonical = canonicalHost(keptHost);
     for (const Compiled& f : filters_) {
         if (f.kind != config::kFilterDomain) continue;
-        combine(s, f, [&] { return textMatches(f, keptHost); });
+        combine(s, f, [&] { return hostMatches(f, keptHost, canonical); });
     }
     return s;
 }

@@ -5,7 +5,10 @@
 //
 // Domain filters are decided in two passes: the first sees the host as logged, the second the
 // host the analysis keeps (after lowercasing and reverse DNS), so "192.168.*" still keeps a
-// visitor whose address resolves to a name.
+// visitor whose address resolves to a name. A host that is an address is also compared in its
+// canonical spelling (platform::canonicalAddress), and a filter text that is an address is
+// compiled to it, so "1.2.3.4" meets a logged "001.002.003.004" and any IPv6 spelling meets any
+// other.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -49,6 +52,7 @@ class FilterSet {
     struct Compiled {
         bool exclude = false;
         bool wildcard = false;  // text contains '*' or '?'; meaningless for kinds 6-8
+        bool address = false;   // a domain filter whose text is an address, held canonical
         int kind = config::kFilterDomain;
         std::string text;
         int number1 = 0;
@@ -60,8 +64,14 @@ class FilterSet {
     };
 
     static bool textMatches(const Compiled& f, std::string_view value);
+    // `canonical`: the host's canonical address text when it differs from `host`, else empty.
+    static bool hostMatches(const Compiled& f, std::string_view host, std::string_view canonical);
+    // The canonical address text of `host` in per-thread scratch, or empty when no filter wants
+    // it or it would add nothing: `host` is a name or already written that way.
+    std::string_view canonicalHost(std::string_view host) const;
     static bool matches(const Compiled& f, const ingest::LogRecord& rec,
-                        std::string_view loggedHost, std::string_view url);
+                        std::string_view loggedHost, std::string_view canonical,
+                        std::string_view url);
     // Applies the combining rule; `test` is called only when its result can change the state.
     template <class Test>
     void combine(State& s, const Compiled& f, Test&& test) const;
@@ -71,6 +81,7 @@ class FilterSet {
     bool andInclude_ = false;
     bool andExclude_ = false;
     bool hostFilters_ = false;
+    bool addressForms_ = false;  // some domain filter compares canonical address texts
 };
 
 }  // namespace tw::engine

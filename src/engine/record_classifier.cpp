@@ -1,7 +1,5 @@
 #include "engine/record_classifier.h"
 
-#include <arpa/inet.h>
-
 #include <cstring>
 
 #include "ingest/log_time.h"
@@ -38,38 +36,14 @@ bool extensionIsOneOf(std::string_view ext, const Pattern (&list)[N]) {
 
 // Per-thread scratch texts: grown once, then reused, so a record allocates nothing here.
 struct Scratch {
-    std::string url, host, unshortened, page;
+    std::string url, host, unshortened, page, address;
 };
 thread_local Scratch tScratch;
 
 }  // namespace
 
 bool RecordClassifier::isAddress(std::string_view host) {
-    char buf[64];
-    const std::size_t zone = host.find('%');
-    const std::string_view bare = host.substr(0, zone);
-    if (bare.empty() || bare.size() >= sizeof buf) return false;
-    // Most names hold a letter beyond "f", or hex letters without a ":"; settling those here
-    // spares the copy and the two parses on every record.
-    bool colon = false, hexLetter = false;
-    for (const char ch : bare) {
-        if (ch == ':') {
-            colon = true;
-        } else if ((ch >= 'a' && ch <= 'f') || (ch >= 'A' && ch <= 'F')) {
-            hexLetter = true;
-        } else if ((ch < '0' || ch > '9') && ch != '.') {
-            return false;
-        }
-    }
-    if (hexLetter && !colon) return false;
-    if (!colon) {
-        std::array<std::uint8_t, 4> quad;
-        return platform::parseDottedQuad(bare, quad);
-    }
-    std::memcpy(buf, bare.data(), bare.size());
-    buf[bare.size()] = '\0';
-    unsigned char out[16];
-    return ::inet_pton(AF_INET6, buf, out) == 1;
+    return platform::canonicalAddress(host, tScratch.address);
 }
 
 Text RecordClassifier::store(std::string_view s) {
@@ -183,10 +157,11 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     }
 
     // Host: names are lowercased (and lose their first label when asked); addresses go to the
-    // resolver.
+    // resolver. An address is kept in its canonical spelling from here on, so that the ways one
+    // address can be written count as one visitor, share one lookup and meet one filter text.
     std::string& host = s.host;
-    host.assign(rec.host.view());
-    bool isName = !isAddress(host);
+    bool isName = !platform::canonicalAddress(rec.host.view(), host);
+    if (isName) host.assign(rec.host.view());
     std::string& unshortened = s.unshortened;
     if (!isName) {
         std::string resolved = hooks_->resolve(host);

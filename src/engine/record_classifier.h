@@ -24,7 +24,8 @@ namespace tw::engine {
 class ClassifierHooks {
   public:
     virtual ~ClassifierHooks() = default;
-    // Resolves an address to a name; empty when it stays an address. May block.
+    // Resolves an address, in the spelling platform::canonicalAddress gives it, to a name; empty
+    // when it stays an address. May block.
     virtual std::string resolve(std::string_view /*address*/) { return {}; }
 };
 
@@ -58,7 +59,8 @@ class RecordClassifier {
     // True when the record was counted (it passed the checks and the filters).
     bool classify(const ingest::LogRecord& rec);
 
-    // Whether `host` is an address (IPv4 or IPv6, a zone index allowed) rather than a name.
+    // Whether `host` is an address (IPv4, zero-padded or not, or IPv6, a zone index allowed)
+    // rather than a name.
     static bool isAddress(std::string_view host);
 
   private:

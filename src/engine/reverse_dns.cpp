@@ -14,7 +14,12 @@ void ReverseDns::start(std::int64_t runStart, int lookupTooOldDays, int badLooku
 }
 
 std::string ReverseDns::resolve(std::string_view address) {
-    const std::string_view key = HostNameCache::keyOf(address);
+    // Only a plain dotted quad stands for its block; any other address ("1.2.3.4%eth0" and
+    // "::ffff:1.2.3.4" included) is never looked up, and its failed entry must not stop the
+    // lookups of the block its last "." happens to cut out.
+    std::array<std::uint8_t, 4> bytes{};
+    const bool quad = platform::parseDottedQuad(address, bytes);
+    const std::string_view key = quad ? HostNameCache::keyOf(address) : address;
     const std::optional<HostCacheEntry> e = cache_.find(key);
     if (e && e->time >= goodLimit_) {
         if (e->success == 0) {
@@ -23,20 +28,20 @@ std::string ReverseDns::resolve(std::string_view address) {
             return e->name == "-" ? std::string() : e->name;
         }
     }
-    return lookUp(address, key);
+    return lookUp(address, key, quad ? &bytes : nullptr);
 }
 
-std::string ReverseDns::lookUp(std::string_view address, std::string_view key) {
+std::string ReverseDns::lookUp(std::string_view address, std::string_view key,
+                               const std::array<std::uint8_t, 4>* bytes) {
     if (progress_) {
         const std::string shown(address.substr(0, 900));  // the status line holds 1000 bytes
         progress_->status(
             platform::format(platform::text(platform::sid::LookingUp).data(), shown.c_str()));
     }
-    std::array<std::uint8_t, 4> bytes{};
     std::string name;
-    if (platform::parseDottedQuad(address, bytes)) {
+    if (bytes != nullptr) {
         ++lookups_;
-        name = resolver_.reverseLookup(bytes);
+        name = resolver_.reverseLookup(*bytes);
     }
     if (name.empty()) {
         cache_.store({std::string(key), "-", runStart_, 0});

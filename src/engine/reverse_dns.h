@@ -6,6 +6,7 @@
 // Threads: resolve() is called by many workers at once, outside the analysis lock; the cache
 // and the resolver are thread-safe, and the status texts go to a Progress that takes status()
 // from any thread.
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <string>
@@ -26,12 +27,15 @@ class ReverseDns final : public ClassifierHooks {
     // Fixes the run's start time and the two age limits (in days), and posts the "no lookups
     // yet" status.
     void start(std::int64_t runStart, int lookupTooOldDays, int badLookupTooOldDays);
-    // The name of `address`, or empty when it stays an address.
+    // The name of `address` (in canonical spelling), or empty when it stays an address. Only
+    // IPv4 addresses are looked up; any other is remembered as having no name.
     std::string resolve(std::string_view address) override;
     std::uint64_t lookups() const { return lookups_.load(); }
 
   private:
-    std::string lookUp(std::string_view address, std::string_view key);
+    // `bytes`: the address to ask the resolver for; null when it cannot be asked.
+    std::string lookUp(std::string_view address, std::string_view key,
+                       const std::array<std::uint8_t, 4>* bytes);
 
     HostNameCache& cache_;
     platform::Resolver& resolver_;

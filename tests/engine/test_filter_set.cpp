@@ -214,5 +214,55 @@ TEST_F(FilterSetTest, DomainFiltersSeeLoggedAndKeptHost) {
     EXPECT_FALSE(pass());
 }
 
+TEST_F(FilterSetTest, AddressFiltersMeetEverySpellingOfTheirAddress) {
+    const auto firstPassOnly = [&] {
+        return FilterSet::passes(set.firstPass(*rec, rec->host.view(), rec->url.view()));
+    };
+    // The logged spelling alone decides the first pass; under AND it must match there.
+    for (const bool andInclude : {false, true}) {
+        use({inc(0, "1.2.3.4")}, andInclude);
+        for (const char* host : {"001.002.003.004", "1.2.3.4", "1.02.3.004"}) {
+            rec->host.assign(host);
+            EXPECT_TRUE(firstPassOnly()) << host;
+            EXPECT_TRUE(pass("1.2.3.4")) << host;
+        }
+        for (const char* host : {"1.2.3.40", "01.2.3.4.5", "www.1.2.3.4", "2001:db8::1"}) {
+            rec->host.assign(host);
+            EXPECT_FALSE(firstPassOnly()) << host;
+        }
+        // The filter's own spelling does not matter either.
+        use({inc(0, "001.002.003.004")}, andInclude);
+        rec->host.assign("1.2.3.4");
+        EXPECT_TRUE(firstPassOnly());
+        use({inc(0, "2001:0DB8:0000:0000:0000:0000:0000:0001")}, andInclude);
+        for (const char* host : {"2001:db8::1", "2001:DB8::1", "2001:db8:0:0::0:1"}) {
+            rec->host.assign(host);
+            EXPECT_TRUE(firstPassOnly()) << host;
+            EXPECT_TRUE(pass("2001:db8::1")) << host;
+        }
+        rec->host.assign("2001:db8::2");
+        EXPECT_FALSE(pass());
+    }
+
+    // Excluded in any spelling, in either pass.
+    use({exc(0, "2001:db8::1")});
+    for (const char* host : {"2001:DB8::1", "2001:0db8:0000:0000:0000:0000:0000:0001"}) {
+        rec->host.assign(host);
+        EXPECT_FALSE(firstPassOnly()) << host;
+    }
+    rec->host.assign("192.0.2.1");
+    EXPECT_FALSE(pass("2001:0DB8::1")) << "the kept host is compared in canonical spelling too";
+
+    // A pattern is tried against the logged and the canonical spelling; names stay as entered.
+    use({inc(0, "10.6.6.*")});
+    rec->host.assign("010.006.006.006");
+    EXPECT_TRUE(firstPassOnly());
+    use({inc(0, "010.006.*")});
+    EXPECT_TRUE(firstPassOnly()) << "what matched as logged still matches";
+    use({inc(0, "www.example.com")});
+    rec->host.assign("WWW.example.com");
+    EXPECT_FALSE(firstPassOnly());
+}
+
 }  // namespace
 }  // namespace tw::engine

@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <memory>
 
 #include "engine/record_classifier.h"
@@ -145,6 +146,51 @@ TEST_F(ReverseDnsTest, OneLookupPerBlockAndAgeLimits) {
     EXPECT_EQ(dns.resolve("2001:db8::1"), "");
     EXPECT_EQ(resolver.calls(), before);
     EXPECT_EQ(cache.find("2001:db8::1")->success, 0);
+}
+
+// Every spelling of an address asks the resolver about the address itself, once, and shares
+// one cache entry.
+TEST_F(ReverseDnsTest, EverySpellingOfAnAddressIsOneLookup) {
+    Statistics stats{1 << 20};
+    RecordClassifier classifier{stats, dns, nullptr};
+    StatisticsOptions so;
+    so.totalBytes = 1 << 20;
+    stats.initialise(so);
+    classifier.setOptions({});
+    resolver.answer("1.2.3.4", "Dial-4.Pool.Example.NET");
+    auto rec = std::make_unique<ingest::LogRecord>();
+    const auto add = [&](const char* host) {
+        rec->host.assign(host);
+        rec->url.assign("/a.htm");
+        rec->referrer.assign("-");
+        rec->agent.assign("");
+        rec->user.assign("-");
+        rec->status = 200;
+        rec->time = ingest::frameSeconds(2020, 3, 1, 10, 0, 0);
+        rec->caps = {true, false, false, false};
+        return classifier.classify(*rec);
+    };
+    for (const char* host : {"001.002.003.004", "1.2.3.4", "1.002.3.04", "2001:db8::1",
+                             "2001:DB8::1", "2001:0db8:0000:0000:0000:0000:0000:0001"})
+        EXPECT_TRUE(add(host)) << host;
+    EXPECT_EQ(resolver.calls(), 1);
+    EXPECT_EQ(resolver.callsFor("1.2.3.4"), 1);
+    EXPECT_EQ(cache.size(), 2u) << "one entry for the block, one for the IPv6 address";
+    EXPECT_EQ(cache.find("1.2.3")->name, "dial-4.pool.example.net");
+    EXPECT_EQ(cache.find("2001:db8::1")->success, 0);
+    std::map<std::string, std::uint64_t> visitors;
+    stats.visitors.forEach([&](const auto& i) { visitors[std::string(i.host.view())] = i.hits; });
+    EXPECT_EQ(visitors,
+              (std::map<std::string, std::uint64_t>{{"pool.example.net", 3}, {"2001:db8::1", 3}}));
+
+    // An address that cannot be looked up keeps an entry of its own: it does not stand for the
+    // block its last "." would cut out.
+    resolver.answer("5.6.7.9", "b.example.com");
+    EXPECT_EQ(dns.resolve("5.6.7.8%eth0"), "");
+    EXPECT_EQ(dns.resolve("::ffff:5.6.7.8"), "");
+    EXPECT_EQ(dns.resolve("5.6.7.9"), "b.example.com");
+    EXPECT_EQ(resolver.callsFor("5.6.7.9"), 1);
+    EXPECT_EQ(resolver.calls(), 2);
 }
 
 TEST_F(ReverseDnsTest, CancelDuringALookupLeavesTheRecordUncounted) {

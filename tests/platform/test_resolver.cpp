@@ -1,9 +1,10 @@
-// The resolver seam: the dotted-quad reader, the system resolver and the scripted double.
+// The resolver seam: the address readers, the system resolver and the scripted double.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 
 #include <array>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 #include <fstream>
 #include <latch>
@@ -11,6 +12,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "platform/resolver.h"
@@ -86,6 +88,97 @@ TEST(DottedQuad, AcceptsExactlyWhatInetPtonAccepts) {
     // inet_pton would stop at the NUL and accept; a view carries its own length, so this is junk.
     EXPECT_FALSE(parseDottedQuad(std::string_view("1.2.3.4\0", 8), out));
     EXPECT_EQ(out, (Quad{10, 20, 30, 4}));
+}
+
+TEST(CanonicalAddress, EverySpellingOfAnAddressIsOneText) {
+    const std::pair<const char*, const char*> same[] = {
+        {"001.002.003.004", "1.2.3.4"},
+        {"1.2.3.4", "1.2.3.4"},
+        {"010.0.0.1", "10.0.0.1"},  // decimal, never octal 8.0.0.1
+        {"000.000.000.000", "0.0.0.0"},
+        {"255.255.255.255", "255.255.255.255"},
+        {"1.02.003.255", "1.2.3.255"},
+        {"2001:db8::1", "2001:db8::1"},
+        {"2001:DB8::1", "2001:db8::1"},
+        {"2001:0db8:0000:0000:0000:0000:0000:0001", "2001:db8::1"},
+        {"0:0:0:0:0:0:0:1", "::1"},
+        {"::ffff:1.2.3.4", "::ffff:1.2.3.4"},
+        {"::FFFF:0102:0304", "::ffff:1.2.3.4"},
+        {"2001:db8:0:0:1:0:0:1", "2001:db8::1:0:0:1"},
+        // The zone stays as logged, case and all; an empty one names no link.
+        {"FE80:0000::0001%eth0", "fe80::1%eth0"},
+        {"fe80::1%ETH0", "fe80::1%ETH0"},
+        {"fe80::1%", "fe80::1"},
+        {"001.2.3.4%eth0", "1.2.3.4%eth0"},
+    };
+    for (const auto& [text, expected] : same) {
+        std::string out = "old";
+        EXPECT_TRUE(canonicalAddress(text, out)) << text;
+        EXPECT_EQ(out, expected) << text;
+    }
+
+    const char* const refused[] = {
+        // The wrong number of parts, or of digits in one.
+        "1.2.3", "1.2.3.4.5", "1..2.3", ".1.2.3.4", "1.2.3.4.", "1.2.3.0004",
+        // Out of range.
+        "256.1.1.1", "1.2.3.256", "0256.1.1.1", "12345::1",
+        // Names, and addresses with anything around them.
+        "www.1.com", "1.2.3.4.example", "10.0.0.1a", "a.b.c.d", "abcd", "example.com", "+1.2.3.4",
+        "1.2.3.4 ", " 1.2.3.4", "0x1.2.3.4", "1.2.3.4:80", "%eth0", "",
+        // IPv6 that inet_pton refuses.
+        "2001:db8::1::2", "2001:db8:::1", "fe80::g"};
+    for (const char* text : refused) {
+        std::string out = "old";
+        EXPECT_FALSE(canonicalAddress(text, out)) << '"' << text << '"';
+        EXPECT_EQ(out, "old") << "output changed on refusal of \"" << text << '"';
+    }
+    // A view carries its own length: what follows it is not read.
+    std::string out;
+    EXPECT_TRUE(canonicalAddress(std::string_view("001.002.003.0045", 15), out));
+    EXPECT_EQ(out, "1.2.3.4");
+}
+
+// Generated spellings of random addresses against the system's own printing of their bytes.
+TEST(CanonicalAddress, PaddedQuadsAndIPv6SpellingsMatchInetNtop) {
+    std::mt19937 rng(77);
+    auto pick = [&](int lo, int hi) { return std::uniform_int_distribution<int>(lo, hi)(rng); };
+    std::string out;
+    for (int i = 0; i < 20000; ++i) {
+        unsigned char bytes[4];
+        std::string padded;
+        for (int p = 0; p < 4; ++p) {
+            bytes[p] = static_cast<unsigned char>(pick(0, 255));
+            std::string part = std::to_string(bytes[p]);
+            while (part.size() < 3 && pick(0, 1) == 0) part.insert(0, "0");
+            padded += (p ? "." : "") + part;
+        }
+        char expected[INET_ADDRSTRLEN];
+        ASSERT_NE(::inet_ntop(AF_INET, bytes, expected, sizeof expected), nullptr);
+        ASSERT_TRUE(canonicalAddress(padded, out)) << padded;
+        ASSERT_EQ(out, expected) << padded;
+    }
+    for (int i = 0; i < 20000; ++i) {
+        unsigned char bytes[16] = {};
+        // Mostly zero groups, so that runs of them (and so "::") are common.
+        for (int g = 0; g < 8; ++g) {
+            if (pick(0, 2) == 0) continue;
+            bytes[2 * g] = static_cast<unsigned char>(pick(0, 255));
+            bytes[2 * g + 1] = static_cast<unsigned char>(pick(0, 255));
+        }
+        std::string full;  // every group written out, four digits, in capitals
+        for (int g = 0; g < 8; ++g) {
+            char group[8];
+            std::snprintf(group, sizeof group, "%s%02X%02X", g ? ":" : "", bytes[2 * g],
+                          bytes[2 * g + 1]);
+            full += group;
+        }
+        char expected[INET6_ADDRSTRLEN];
+        ASSERT_NE(::inet_ntop(AF_INET6, bytes, expected, sizeof expected), nullptr);
+        ASSERT_TRUE(canonicalAddress(full, out)) << full;
+        ASSERT_EQ(out, expected) << full;
+        ASSERT_TRUE(canonicalAddress(expected, out)) << expected;
+        ASSERT_EQ(out, expected) << "the canonical text is its own canonical text";
+    }
 }
 
 // Only 127.0.0.1 is looked up for real: /etc/hosts answers it without any network traffic.
