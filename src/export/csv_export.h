@@ -19,12 +19,16 @@ std::string joinExportPath(std::string_view directory, std::string_view name);
 
 // The table as the file's bytes.
 std::string csvText(const presentation::ReportTable& table);
-// Replaces the file at `path`; false when it could not be written (nothing is left behind).
-bool writeCsvFile(const presentation::ReportTable& table, const std::string& path);
+// Replaces the file at `path`; false when it could not be written (nothing is left behind),
+// and `reason` (optional) then receives the system's words for why.
+bool writeCsvFile(const presentation::ReportTable& table, const std::string& path,
+                  std::string* reason = nullptr);
 
 // Every report of the document into `directory`, which must exist. A file that cannot be
-// written is skipped; the result is false when any was. `written` (optional) receives the
-// number of files written.
-bool exportCsv(document::Document& doc, const std::string& directory, int* written = nullptr);
+// written is skipped; the result is false when any was, or when the directory is missing.
+// `written` (optional) receives the number of files written; `message` (optional), on failure,
+// the text to show, naming the directory or the first file that failed and the reason.
+bool exportCsv(document::Document& doc, const std::string& directory, int* written = nullptr,
+               std::string* message = nullptr);
 
 }  // namespace tw::exporter

@@ -3,6 +3,7 @@
 #include <zip.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <utility>
@@ -105,14 +106,17 @@ struct Part {
 };
 
 // The zip is built in memory so that the file itself is written in one place we control.
-bool zipParts(const std::vector<Part>& parts, std::string& out) {
+// `reason` receives libzip's words for a failure.
+bool zipParts(const std::vector<Part>& parts, std::string& out, std::string& reason) {
     zip_error_t error;
     zip_error_init(&error);
     zip_source_t* buffer = zip_source_buffer_create(nullptr, 0, 0, &error);
+    if (buffer == nullptr) reason = zip_error_strerror(&error);
     zip_error_fini(&error);
     if (buffer == nullptr) return false;
     zip_error_init(&error);
     zip_t* archive = zip_open_from_source(buffer, ZIP_CREATE | ZIP_TRUNCATE, &error);
+    if (archive == nullptr) reason = zip_error_strerror(&error);
     zip_error_fini(&error);
     if (archive == nullptr) {
         zip_source_free(buffer);
@@ -123,16 +127,22 @@ bool zipParts(const std::vector<Part>& parts, std::string& out) {
     for (const Part& part : parts) {
         zip_source_t* source = zip_source_buffer(archive, part.text.data(), part.text.size(), 0);
         if (source == nullptr) {
+            reason = zip_strerror(archive);
             ok = false;
             break;
         }
         if (zip_file_add(archive, part.name, source, ZIP_FL_ENC_UTF_8) < 0) {
+            reason = zip_strerror(archive);
             zip_source_free(source);
             ok = false;
             break;
         }
     }
-    if (!ok || zip_close(archive) != 0) {
+    if (ok && zip_close(archive) != 0) {
+        reason = zip_strerror(archive);
+        ok = false;
+    }
+    if (!ok) {
         zip_discard(archive);
         zip_source_free(buffer);
         return false;
@@ -140,14 +150,17 @@ bool zipParts(const std::vector<Part>& parts, std::string& out) {
     zip_stat_t stat;
     zip_stat_init(&stat);
     if (zip_source_stat(buffer, &stat) != 0 || zip_source_open(buffer) != 0) {
+        reason = zip_error_strerror(zip_source_error(buffer));
         zip_source_free(buffer);
         return false;
     }
     out.assign(static_cast<std::size_t>(stat.size), '\0');
     const zip_int64_t read = zip_source_read(buffer, out.data(), stat.size);
+    const bool whole = read >= 0 && static_cast<zip_uint64_t>(read) == stat.size;
+    if (!whole) reason = zip_error_strerror(zip_source_error(buffer));
     zip_source_close(buffer);
     zip_source_free(buffer);
-    return read >= 0 && static_cast<zip_uint64_t>(read) == stat.size;
+    return whole;
 }
 
 std::string contentTypes() {
@@ -447,12 +460,17 @@ void DocxWriter::addRun(std::string_view content, bool forLink) {
 // --- operations ------------------------------------------------------------------------------
 
 bool DocxWriter::open(const std::string& path) {
-    if (path.empty()) return false;
+    clearFailure();
+    if (path.empty()) {
+        noteFailure("no file name was given");
+        return false;
+    }
     try {
         path_ = path;
         doc_ = Doc{};
         doc_.bodyAlign = paragraphAlign(alignment);
     } catch (...) {
+        noteFailure("out of memory");
         return false;
     }
     opened_ = true;
@@ -461,12 +479,20 @@ bool DocxWriter::open(const std::string& path) {
 }
 
 bool DocxWriter::close() {
-    if (!opened_) return false;
+    if (!opened_) {
+        noteFailure("the file was never opened");
+        return false;
+    }
     opened_ = false;
-    if (failed_) return false;
+    // The operations fail only for want of memory (see guarded()).
+    if (failed_) {
+        noteFailure("out of memory");
+        return false;
+    }
     try {
         return writePackage(renderDocument(doc_));
     } catch (...) {
+        noteFailure("out of memory");
         return false;
     }
 }
@@ -618,7 +644,7 @@ void DocxWriter::link(std::string_view address, std::string_view text) {
 
 // --- package ---------------------------------------------------------------------------------
 
-bool DocxWriter::writePackage(const std::string& documentText) const {
+bool DocxWriter::writePackage(const std::string& documentText) {
     std::vector<Part> parts;
     parts.push_back({"[Content_Types].xml", contentTypes()});
     parts.push_back({"_rels/.rels", packageRelationships()});
@@ -626,18 +652,28 @@ bool DocxWriter::writePackage(const std::string& documentText) const {
     parts.push_back({"word/document.xml", documentText});
     parts.push_back({"word/_rels/document.xml.rels", documentRelationships(doc_.linkTargets)});
     parts.push_back({"word/styles.xml", styles()});
-    std::string bytes;
-    if (!zipParts(parts, bytes)) return false;
+    std::string bytes, reason;
+    if (!zipParts(parts, bytes, reason)) {
+        noteFailure("the document could not be packed: " + reason);
+        return false;
+    }
 
     const std::string temporary = path_ + ".tmp-docx";
     std::FILE* file = std::fopen(temporary.c_str(), "wb");
-    if (file == nullptr) return false;
+    if (file == nullptr) {
+        noteFailure(systemReason(errno));
+        return false;
+    }
     const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    if (!written) noteFailure(systemReason(errno));
+    // A full disk may show only when the buffer is written out, here.
     const bool closed = std::fclose(file) == 0;
+    if (!closed) noteFailure(systemReason(errno));
     std::error_code error;
     if (written && closed) {
         std::filesystem::rename(temporary, path_, error);
         if (!error) return true;
+        noteFailure(error.message());
     }
     std::filesystem::remove(temporary, error);
     return false;

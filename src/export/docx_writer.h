@@ -32,7 +32,8 @@ class DocxWriter final : public ReportWriter {
 
     // Only remembers the path; false when it is empty. Creating the file is close()'s job.
     bool open(const std::string& path) override;
-    // False when the writer was never opened or the package could not be written or renamed.
+    // False when the writer was never opened or the package could not be written or renamed;
+    // then failure() says why.
     bool close() override;
     void beginReportSection() override;
     void writeText(std::string_view text) override;
@@ -105,7 +106,7 @@ class DocxWriter final : public ReportWriter {
     static std::string renderDocument(Doc doc);
     std::string runProperties(bool forLink) const;
     void addRun(std::string_view content, bool forLink);
-    bool writePackage(const std::string& documentText) const;
+    bool writePackage(const std::string& documentText);
 
     bool opened_ = false;
     bool failed_ = false;

@@ -133,9 +133,14 @@ ExportOutcome runExport(document::Document& doc, const config::ExportSettings& w
 
     if (what.ExportExportType == kCommaDelimited) {
         // One file per report in a directory: there is no single file to upload.
-        out.ok = exportCsv(doc, location);
+        std::string error;
+        out.ok = exportCsv(doc, location, nullptr, &error);
         out.address = location;
-        if (interactive) s.prompter.message(kCsvDone, Icon::Information);
+        if (!out.ok) {
+            showError(s.prompter, error);
+        } else if (interactive) {
+            s.prompter.message(kCsvDone, Icon::Information);
+        }
         return out;
     }
 
@@ -152,7 +157,9 @@ ExportOutcome runExport(document::Document& doc, const config::ExportSettings& w
     else
         writer = std::make_unique<HtmlWriter>();
     if (!exportDocument(doc, *writer, target, settings.TruncateExport, settings.globalFilters)) {
-        showError(s.prompter, "The report could not be written to " + target + ".");
+        const std::string& why = writer->failure();
+        showError(s.prompter, "The report could not be written to " + target + ": " +
+                                  (why.empty() ? std::string("unknown error") : why) + ".");
         return out;
     }
     writer.reset();

@@ -224,6 +224,7 @@ bool exportDocument(document::Document& doc, ReportWriter& writer, const std::st
         return opened && closed;
     } catch (...) {
         // Out of memory part-way: the writer's destructor discards the unfinished file.
+        writer.noteFailure("out of memory");
         return false;
     }
 }

@@ -55,7 +55,8 @@ SectionLimits sectionLimits(presentation::ReportId report, int truncateExport);
 std::string formatRunTime(std::int64_t time);
 
 // Heading, walk and footer into `writer`, then closes it. The heading lists the global
-// filters followed by the definition's own. False when the file could not be written.
+// filters followed by the definition's own. False when the file could not be written; the
+// writer's failure() then says why.
 bool exportDocument(document::Document& doc, ReportWriter& writer, const std::string& target,
                     int truncateExport, const config::FilterList& globalFilters);
 

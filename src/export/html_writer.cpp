@@ -1,5 +1,6 @@
 #include "export/html_writer.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
@@ -58,17 +59,24 @@ void HtmlWriter::abandon() {
 
 void HtmlWriter::put(std::string_view bytes) {
     if (file_ == nullptr || failed_ || bytes.empty()) return;
-    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) failed_ = true;
+    if (std::fwrite(bytes.data(), 1, bytes.size(), file_) != bytes.size()) {
+        failed_ = true;
+        noteFailure(systemReason(errno));
+    }
 }
 
 bool HtmlWriter::open(const std::string& path) {
     abandon();
     failed_ = false;
     fontClosed_ = false;
+    clearFailure();
     target_ = path;
     temporary_ = path + ".partial";
     file_ = std::fopen(temporary_.c_str(), "wb");
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr) {
+        noteFailure(systemReason(errno));
+        return false;
+    }
     put("<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0 Transitional//EN\">");
     put("<html>\r\n\r\n");
     put("<head>\r\n<title>" + escapeHtml(documentTitle) + "</title>\r\n</head>\r\n\r\n");
@@ -82,12 +90,18 @@ bool HtmlWriter::open(const std::string& path) {
 }
 
 bool HtmlWriter::close() {
-    if (file_ == nullptr) return false;
+    if (file_ == nullptr) {
+        noteFailure("the file was never opened");
+        return false;
+    }
     put("</font>");
     put("\r\n\r\n</body>");
     put("\r\n\r\n</html>");
+    // Buffered bytes meet a full disk only here, so the reason is taken at each step.
     const bool flushed = std::fflush(file_) == 0;
+    if (!flushed) noteFailure(systemReason(errno));
     const bool closed = std::fclose(file_) == 0;
+    if (!closed) noteFailure(systemReason(errno));
     file_ = nullptr;
     std::error_code error;
     if (failed_ || !flushed || !closed) {
@@ -96,6 +110,7 @@ bool HtmlWriter::close() {
     }
     std::filesystem::rename(temporary_, target_, error);
     if (error) {
+        noteFailure(error.message());
         std::error_code ignored;
         std::filesystem::remove(temporary_, ignored);
         return false;

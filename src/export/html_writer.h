@@ -26,7 +26,8 @@ class HtmlWriter final : public ReportWriter {
     HtmlWriter& operator=(const HtmlWriter&) = delete;
 
     bool open(const std::string& path) override;
-    // False when the file was never opened, a write failed or it could not be renamed.
+    // False when the file was never opened, a write failed or it could not be renamed; then
+    // failure() says why.
     bool close() override;
     void writeText(std::string_view text) override;
     void indent() override;

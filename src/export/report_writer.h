@@ -4,8 +4,9 @@
 // against this class; the HTML and Word document writers implement it.
 //
 // Contract: one writer per export, used on one thread. open() may fail; every later operation
-// then writes nothing (and fails nowhere). Texts arrive as the program shows them; a writer
-// escapes or encodes them as its format needs. Nothing throws.
+// then writes nothing (and fails nowhere). Whenever open() or close() returns false, failure()
+// says why. Texts arrive as the program shows them; a writer escapes or encodes them as its
+// format needs. Nothing throws.
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -99,11 +100,27 @@ class ReportWriter {
     // A numbered text of the program's table.
     void writeTextId(int id);
 
+    // Why the document could not be written: the system's or the library's own words ("No
+    // space left on device"); empty while nothing failed.
+    const std::string& failure() const { return failure_; }
+    // Keeps the first reason given: what fails after it is usually its consequence. Also for
+    // the caller that drives the writer, when the failure is its own (out of memory).
+    void noteFailure(std::string_view reason) noexcept;
+
   protected:
+    void clearFailure() noexcept { failure_.clear(); }
+
     bool firstText_ = true;    // no font set in the output yet
     bool fontChanged_ = true;  // the font differs from the one last set in the output
     int fontSize_ = 3;         // 1 to 7
     std::string fontFace_;
+
+  private:
+    std::string failure_;
 };
+
+// The system's text for errno value `error` ("No such file or directory"), as the reasons of
+// failure() are worded.
+std::string systemReason(int error);
 
 }  // namespace tw::exporter

@@ -185,8 +185,25 @@ TEST(Docx, MissingDirectoryFailsAndLeavesNothing) {
     ASSERT_TRUE(w.open(target.string()));
     w.writeText("text");
     EXPECT_FALSE(w.close());
+    EXPECT_EQ(w.failure(), "No such file or directory");
     EXPECT_FALSE(fs::exists(target.parent_path()));
     EXPECT_TRUE(fs::is_empty(dir.path()));
+
+    // The package is written in one piece at close: a full disk shows there, and nothing is
+    // left in the target's place.
+    const fs::path full = dir.path() / "full.docx";
+    fs::create_symlink("/dev/full", full.string() + ".tmp-docx");
+    DocxWriter filling;
+    ASSERT_TRUE(filling.open(full.string()));
+    filling.writeText("text");
+    EXPECT_FALSE(filling.close());
+    EXPECT_EQ(filling.failure(), "No space left on device");
+    EXPECT_FALSE(fs::exists(full));
+
+    DocxWriter unnamed;
+    EXPECT_FALSE(unnamed.open(""));
+    EXPECT_FALSE(unnamed.close());
+    EXPECT_EQ(unnamed.failure(), "no file name was given");
 }
 
 }  // namespace

@@ -80,6 +80,61 @@ TEST(ExportRun, AutomaticExportToADatedLocalFile) {
     EXPECT_FALSE(p.prompter.events().empty());
 }
 
+// Each format, asked for or automatic: a missing folder and a full disk each end in one message
+// that names the place and the system's reason, and in a failed outcome.
+TEST(ExportRun, EveryFailedExportSaysWhereAndWhy) {
+    Program p;
+    config::ReportDefinition d = p.definition();
+    d.Export = 0;
+    ASSERT_TRUE(p.doc.generate(d, ingest::RunMode::Unattended));
+    const ExportServices services{p.prompter, p.transfer, {}};
+    const config::RunSettings settings;
+    struct Case {
+        int type;
+        std::string name;       // the file, or the directory of the comma-delimited files
+        std::string firstFile;  // where the first bytes are written
+    };
+    const Case cases[] = {{kHtml, "r.html", "r.html.partial"},
+                          {kWord, "r.docx", "r.docx.tmp-docx"},
+                          {kCommaDelimited, "csv", "csv/General Statistics.csv.partial"}};
+    int round = 0;
+    for (const Case& c : cases) {
+        for (const bool interactive : {false, true}) {
+            const std::string label = c.name + (interactive ? " asked for" : " automatic");
+            config::ExportSettings what;
+            what.ExportExportType = c.type;
+            what.ExportServiceType = kLocalFile;
+            const auto messageOf = [&]() -> std::string {
+                p.prompter.clear();
+                const ExportOutcome out =
+                    runExport(p.doc, what, settings, services, interactive, p.clock.nowSeconds());
+                EXPECT_FALSE(out.ok) << label;
+                const auto events = p.prompter.events();
+                EXPECT_EQ(events.size(), 1u) << label << ": the failure alone, no success";
+                return events.empty() ? std::string() : events.front().text;
+            };
+
+            what.ExportLocation = (p.dir.path() / "missing" / c.name).string();
+            std::string text = messageOf();
+            EXPECT_NE(text.find(what.ExportLocation), std::string::npos) << label << ": " << text;
+            EXPECT_NE(text.find("No such file or directory"), std::string::npos) << text;
+
+            const fs::path place = p.dir.path() / ("full" + std::to_string(++round));
+            fs::create_directories(place / "csv");
+            fs::create_symlink("/dev/full", place / c.firstFile);
+            what.ExportLocation = (place / c.name).string();
+            text = messageOf();
+            const std::string written = (place / c.firstFile).string();
+            EXPECT_NE(text.find(written.substr(0, written.rfind('.'))), std::string::npos)
+                << label << ": " << text;
+            EXPECT_NE(text.find("No space left on device"), std::string::npos) << text;
+            if (c.type != kCommaDelimited) {
+                EXPECT_FALSE(fs::exists(place / c.name)) << label;
+            }
+        }
+    }
+}
+
 TEST(ExportRun, UploadToAnFtpServerAndItsFailures) {
     test::ScratchDir site;
     fs::create_directories(site.path() / "reports");

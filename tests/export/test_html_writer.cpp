@@ -93,13 +93,30 @@ TEST(Html, FiltersParagraphAndFailedTargets) {
                         escapeHtml(config::describeFilter(filter)) + "</b><br>"));
     EXPECT_TRUE(has(html, ">d&lt;<br>"));
 
-    // A file that cannot be created: nothing written, close reports it.
+    // A file that cannot be created: nothing written, close reports it, and says why.
     HtmlWriter missing;
     const std::string nowhere = (dir.path / "no" / "r.html").string();
     EXPECT_FALSE(missing.open(nowhere));
     missing.writeText("x");
     EXPECT_FALSE(missing.close());
     EXPECT_FALSE(fs::exists(nowhere));
+    EXPECT_EQ(missing.failure(), "No such file or directory");
+
+    // A disk that fills up: the bytes sit in the buffer until close, which must see it.
+    const std::string full = (dir.path / "full.html").string();
+    fs::create_symlink("/dev/full", full + ".partial");
+    HtmlWriter filling;
+    ASSERT_TRUE(filling.open(full));
+    EXPECT_EQ(filling.failure(), "");
+    filling.writeText("x");
+    EXPECT_FALSE(filling.close());
+    EXPECT_EQ(filling.failure(), "No space left on device");
+    EXPECT_FALSE(fs::exists(full));
+    // Reopened on a good path, the writer forgets the old reason.
+    ASSERT_TRUE(filling.open((dir.path / "fine.html").string()));
+    EXPECT_EQ(filling.failure(), "");
+    EXPECT_TRUE(filling.close());
+    EXPECT_EQ(filling.failure(), "");
 
     // An export abandoned before close leaves the earlier file as it was.
     {
