@@ -1,6 +1,8 @@
 #include "ui/main_window.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
+#include <QItemSelectionModel>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -70,12 +72,21 @@ MainWindow::MainWindow(MainWindowServices services, QWidget* parent)
     connect(tree_, &ReportTree::chosen, this, &MainWindow::reportChosen);
 
     buildMenus();
-    statusBar()->showMessage(tr("For Help, press F1"));
+    // A menu item's prompt, or a message shown for a while, leaves the bar empty when it goes;
+    // the idle text comes back instead.
+    connect(statusBar(), &QStatusBar::messageChanged, this, [this](const QString& message) {
+        if (message.isEmpty()) statusBar()->showMessage(idleStatusText());
+    });
+    statusBar()->showMessage(idleStatusText());
     resize(1000, 680);
     showDocument();
 }
 
 MainWindow::~MainWindow() = default;
+
+QString MainWindow::idleStatusText() {
+    return tr("For Help, press F1");
+}
 
 QAction* MainWindow::action(const QString& objectName) const {
     return findChild<QAction*>(objectName);
@@ -182,7 +193,9 @@ void MainWindow::buildMenus() {
 void MainWindow::switchReports(std::optional<std::string> requested) {
     ReportListDialog dialog(s_.settings, s_.prompter, std::move(requested), this);
     if (dialog.exec() != QDialog::Accepted) return;
-    if (const std::optional<config::ReportDefinition> chosen = dialog.chosen()) generate(*chosen);
+    const std::optional<config::ReportDefinition> chosen = dialog.chosen();
+    // The report shown now is about to be replaced: it is offered for saving as on closing.
+    if (chosen && offerToSave()) generate(*chosen);
 }
 
 bool MainWindow::generate(const config::ReportDefinition& definition) {
@@ -248,6 +261,11 @@ void MainWindow::showView(ViewKind kind) {
     ReportPane* old = splitter_->replaceWidget(1, next) ? pane_ : nullptr;
     pane_ = next;
     delete old;
+    // Copy follows the selection of the rows the pane lists.
+    for (QAbstractItemView* rows : next->findChildren<QAbstractItemView*>())
+        if (rows->selectionModel())
+            connect(rows->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+                    [this] { updateCommands(); });
 }
 
 void MainWindow::updateTitle() {
@@ -261,7 +279,7 @@ void MainWindow::updateCommands() {
     const bool content = present && s_.document.lastFill().hasContent;
     action("export")->setEnabled(present);
     action("save")->setEnabled(present);
-    action("copy")->setEnabled(pane_->canCopy() || present);
+    action("copy")->setEnabled(pane_->canCopy());
     action("chartView")->setEnabled(content);
     action("graphView")->setEnabled(content);
     action("launch")->setEnabled(pane_->canLaunch());

@@ -58,6 +58,7 @@ class MainWindow final : public QMainWindow {
     void closeEvent(QCloseEvent* event) override;
 
   private:
+    static QString idleStatusText();
     void buildMenus();
     void showDocument();
     void reportChosen(presentation::Handle entry);

@@ -8,7 +8,9 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSplitter>
+#include <QStatusBar>
 #include <QTableWidget>
+#include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
 #include <fstream>
@@ -139,6 +141,61 @@ TEST(MainWindow, TheReportPickerGeneratesTheChosenStoredReport) {
     EXPECT_EQ(w->reportTree()->currentItem()->text(0), "General Statistics");
     EXPECT_EQ(rig.doc->acceptedRecords(), 40u);
     EXPECT_EQ(config::loadLastSelection(rig.settings), 1) << "rows sorted: Another, Daily";
+}
+
+TEST(MainWindow, CopyFollowsTheSelectionAndTheStatusBarReturnsToItsIdleText) {
+    Rig rig;
+    auto w = rig.window();
+    ASSERT_TRUE(w->generate(rig.definition()));
+    QAction* copy = w->action("copy");
+    EXPECT_FALSE(copy->isEnabled()) << "nothing is selected yet";
+    auto* rows = w->pane()->findChild<QTreeWidget*>();
+    ASSERT_NE(rows, nullptr);
+    ASSERT_GT(rows->topLevelItemCount(), 0);
+    rows->topLevelItem(0)->setSelected(true);
+    EXPECT_TRUE(copy->isEnabled());
+    rows->clearSelection();
+    EXPECT_FALSE(copy->isEnabled());
+
+    QStatusBar* bar = w->statusBar();
+    EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
+    bar->showMessage("Open an existing document", 20);
+    EXPECT_EQ(bar->currentMessage(), "Open an existing document");
+    for (int i = 0; i < 200 && bar->currentMessage() != "For Help, press F1"; ++i) QTest::qWait(10);
+    EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
+    bar->clearMessage();  // what a menu item's prompt does when the pointer leaves it
+    EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
+}
+
+TEST(MainWindow, SwitchingReportsOffersToSaveTheOneShown) {
+    Rig rig;
+    config::saveReportList(rig.settings, {rig.definition()});
+    auto w = rig.window();
+    ASSERT_TRUE(w->generate(rig.definition()));
+    ASSERT_TRUE(rig.doc->modified());
+    rig.prompter.clear();
+    rig.prompter.queueAnswer(platform::Answer::Cancel);  // to "Save changes to ...?"
+    QTimer driver;
+    bool clicked = false;
+    QObject::connect(&driver, &QTimer::timeout, [&] {
+        auto* dialog = qobject_cast<ReportListDialog*>(QApplication::activeModalWidget());
+        if (!dialog || clicked) return;
+        clicked = true;
+        auto* table = dialog->findChild<QTableWidget*>(QStringLiteral("reports"));
+        table->selectRow(0);
+        QTimer::singleShot(0, dialog, [dialog] {
+            dialog->findChild<QPushButton*>(QStringLiteral("generate"))->click();
+        });
+    });
+    driver.start(10);
+    const std::uint64_t before = rig.doc->lastRun().pipeline.lines;
+    w->action("switch")->trigger();
+    driver.stop();
+    ASSERT_TRUE(clicked);
+    ASSERT_FALSE(rig.prompter.events().empty());
+    EXPECT_EQ(rig.prompter.events().back().text, "Save changes to Daily?");
+    EXPECT_TRUE(rig.doc->modified()) << "Cancel keeps the report shown, unsaved";
+    EXPECT_EQ(rig.doc->lastRun().pipeline.lines, before);
 }
 
 TEST(MainWindow, SplitterWidthSurvivesARestartAndSavingKeepsRecentFiles) {
