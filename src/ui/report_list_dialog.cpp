@@ -29,7 +29,16 @@ ReportListDialog::ReportListDialog(platform::SettingsProfile& settings,
     table_->setSelectionMode(QAbstractItemView::SingleSelection);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     table_->verticalHeader()->hide();
-    table_->horizontalHeader()->setStretchLastSection(true);
+    // The log path is what tells reports apart: its column takes the room the others leave,
+    // and a path too long for it keeps both ends, the whole of it in the tool tip.
+    table_->setTextElideMode(Qt::ElideMiddle);
+    table_->setWordWrap(false);
+    QHeaderView* header = table_->horizontalHeader();
+    header->setStretchLastSection(false);
+    for (int column = 0; column < config::ReportList::kColumns; ++column)
+        header->setSectionResizeMode(column, column == config::ReportList::kColumnLogFiles
+                                                 ? QHeaderView::Stretch
+                                                 : QHeaderView::ResizeToContents);
 
     auto* buttons = new QVBoxLayout;
     auto button = [&](const char* label, const char* name, void (ReportListDialog::*slot)()) {
@@ -64,9 +73,11 @@ void ReportListDialog::fill() {
     table_->clearSelection();
     table_->setRowCount(static_cast<int>(list_.size()));
     for (std::size_t row = 0; row < list_.size(); ++row)
-        for (int column = 0; column < config::ReportList::kColumns; ++column)
-            table_->setItem(static_cast<int>(row), column,
-                            new QTableWidgetItem(QString::fromStdString(list_.cell(row, column))));
+        for (int column = 0; column < config::ReportList::kColumns; ++column) {
+            auto* item = new QTableWidgetItem(QString::fromStdString(list_.cell(row, column)));
+            item->setToolTip(item->text());
+            table_->setItem(static_cast<int>(row), column, item);
+        }
     if (const auto selected = list_.selection()) {
         table_->selectRow(static_cast<int>(*selected));
         table_->scrollToItem(table_->item(static_cast<int>(*selected), 0));

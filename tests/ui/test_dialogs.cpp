@@ -281,6 +281,33 @@ TEST(ReportListDialog, ShowsTheListAndGeneratesTheSelection) {
     EXPECT_EQ(config::loadLastSelection(settings), 1);
 }
 
+TEST(ReportListDialog, ALongLogPathStaysReadable) {
+    platform::MemorySettings settings;
+    config::ReportDefinition def;
+    def.Name = "Long";
+    def.Path = "/srv/www/a-rather-long-site-name.example.org/logs/archive/2026/access_log.*";
+    def.File = 2;
+    config::saveReportList(settings, {def});
+    test::FakePrompter prompter;
+    ReportListDialog dialog(settings, prompter, std::nullopt);
+    dialog.show();
+    QApplication::processEvents();
+    auto* table = dialog.findChild<QTableWidget*>(QStringLiteral("reports"));
+    ASSERT_EQ(table->rowCount(), 1);
+    const QString path = QString::fromStdString(def.Path);
+    EXPECT_EQ(table->item(0, 1)->text(), path);
+    EXPECT_EQ(table->item(0, 1)->toolTip(), path);
+    EXPECT_EQ(table->textElideMode(), Qt::ElideMiddle);
+    // The path column gets the width the others leave, more than any of them.
+    const int pathWidth = table->columnWidth(1);
+    for (int c = 0; c < table->columnCount(); ++c) {
+        if (c != 1) {
+            EXPECT_GT(pathWidth, table->columnWidth(c)) << c;
+        }
+    }
+    EXPECT_GE(pathWidth, 250);
+}
+
 TEST(ReportListDialog, CopyDeleteAndCancelWithChanges) {
     platform::MemorySettings settings;
     storeList(settings);
