@@ -730,6 +730,13 @@ FillResult Filler::errors() {
 FillResult fillReport(const Catalogue& catalogue, Handle selected, const FillContext& context,
                       ReportTable& table) {
     const CatalogueEntry* e = catalogue.entry(selected);
+    // An empty document has no entries, yet its pane still says how to get a report.
+    if (!e && !context.analysis) {
+        table.setLayout(0, 0, -1);
+        table.message.assign(kNoAnalysis);
+        table.helpTopic = 0;
+        return {true, ViewKind::Message, 0, false};
+    }
     if (!e) return {};
     try {
         return Filler(context, table).fill(*e);

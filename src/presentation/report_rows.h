@@ -45,7 +45,7 @@ struct FillContext {
 };
 
 struct FillResult {
-    bool filled = false;  // false: no such entry, the table is untouched
+    bool filled = false;  // false: no such entry in an analysis, the table is untouched
     ViewKind view = ViewKind::Message;
     int helpTopic = 0;
     bool hasContent = false;  // printable and exportable

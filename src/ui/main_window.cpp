@@ -224,6 +224,8 @@ bool MainWindow::saveReport(const std::string& path) {
 }
 
 void MainWindow::showDocument() {
+    // Without a report the pane says what to do next (a cancelled start, a refused file).
+    if (!s_.document.reportPresent()) s_.document.select(presentation::kNoHandle);
     const document::Document& doc = s_.document;
     tree_->rebuild(doc.catalogue(), doc.selected());
     showView(doc.lastFill().view);

@@ -25,6 +25,7 @@
 #include "support/local_servers.h"
 #include "transfer/curl_transfer.h"
 #include "ui/main_window.h"
+#include "ui/message_view.h"
 #include "ui/qt_progress.h"
 #include "ui/report_list_dialog.h"
 #include "ui/report_tree.h"
@@ -165,6 +166,16 @@ TEST(MainWindow, CopyFollowsTheSelectionAndTheStatusBarReturnsToItsIdleText) {
     EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
     bar->clearMessage();  // what a menu item's prompt does when the pointer leaves it
     EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
+}
+
+TEST(MainWindow, AnEmptyDocumentSaysHowToChooseAReport) {
+    Rig rig;
+    auto w = rig.window();  // as after Cancel in the report picker at start-up
+    auto* view = qobject_cast<MessageView*>(w->pane());
+    ASSERT_NE(view, nullptr);
+    EXPECT_EQ(view->text(),
+              "You have not selected a valid report to view.\n\nYou should go to File|Switch to "
+              "Report Picker and choose a report to view.");
 }
 
 TEST(MainWindow, SwitchingReportsOffersToSaveTheOneShown) {
