@@ -63,8 +63,32 @@ inline constexpr int SavedFileIncomplete = 61404;
 
 // Help topics opened from messages.
 namespace help {
+inline constexpr int Contents = 0;
 inline constexpr int NothingAccepted = 135377;
 inline constexpr int InsufficientFields = 135381;
+inline constexpr int HyperlinkTreeIntro = 135383;
+inline constexpr int LogFormats = 140001;
+inline constexpr int CommandLine = 140002;
+// The report wizard's pages, in the order they come.
+inline constexpr int ReportWizardName = 140100;
+inline constexpr int ReportWizardLocal = 140101;
+inline constexpr int ReportWizardFtp = 140102;
+inline constexpr int ReportWizardHttp = 140103;
+inline constexpr int ReportWizardSite = 140104;
+inline constexpr int ReportWizardDns = 140105;
+inline constexpr int ReportWizardTracking = 140106;
+inline constexpr int ReportWizardTree = 140107;
+inline constexpr int ReportWizardFilters = 140108;
+inline constexpr int ReportWizardExport = 140109;
+// The filter wizard: its first page, then one topic per filter kind (FilterKind + kind).
+inline constexpr int FilterWizard = 140199;
+inline constexpr int FilterKind = 140200;
+// The export wizard's pages and the destination dialog.
+inline constexpr int ExportFormat = 140300;
+inline constexpr int ExportHtml = 140301;
+inline constexpr int ExportWord = 140302;
+inline constexpr int ExportCsv = 140303;
+inline constexpr int ExportDestination = 140304;
 }  // namespace help
 
 // Texts without a number.

@@ -176,7 +176,7 @@ void MainWindow::buildMenus() {
     add(help, "formats", tr("&Supported Log File Formats"), {},
         tr("Displays information about the log file formats supported by Tallyweb\nSupported "
            "Log File Formats"),
-        [this] { s_.prompter.openHelp(0); });
+        [this] { s_.prompter.openHelp(platform::help::LogFormats); });
     add(help, "about", tr("&About Tallyweb..."), {}, {}, [this] {
         QMessageBox::about(this, tr("About Tallyweb"),
                            tr("Tallyweb\nAn analyser of web-server access logs.\n%1")

@@ -14,6 +14,7 @@
 #include <utility>
 
 #include "platform/strings.h"
+#include "ui/help_window.h"
 #include "ui/ui_text.h"
 
 namespace tw::ui {
@@ -163,7 +164,10 @@ platform::NoticeResult QtPrompter::notice(std::string_view text, bool okCancel, 
 }
 
 // The program ships no help files yet, so a help request shows nothing.
-void QtPrompter::openHelp(int) {}
+void QtPrompter::openHelp(int helpContext) {
+    if (helpFolder_.isEmpty()) return;
+    onGuiThread([&] { HelpWindow::showTopic(helpFolder_, helpContext, parent_.data()); });
+}
 
 std::optional<platform::LoginAnswer> QtPrompter::askLogin(std::string_view server,
                                                           std::string_view user) {

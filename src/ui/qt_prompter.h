@@ -6,6 +6,7 @@
 // carried over to it and the caller blocks until the user answered, which requires the
 // user-interface thread to run an event loop meanwhile (it does: it waits in a progress dialog).
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 
 #include "platform/prompts.h"
@@ -15,6 +16,8 @@ namespace tw::ui {
 class QtPrompter final : public platform::Prompter {
   public:
     explicit QtPrompter(QWidget* parent) : parent_(parent) {}
+    // Where the help pages are (see HelpWindow); without one, asking for help shows nothing.
+    void setHelpFolder(QString folder) { helpFolder_ = std::move(folder); }
 
     void message(std::string_view text, platform::Icon icon, int helpContext = 0) override;
     void messageWithCaption(std::string_view text, std::string_view caption,
@@ -33,6 +36,7 @@ class QtPrompter final : public platform::Prompter {
     // progress dialog), else the window given.
     QWidget* owner() const;
     QPointer<QWidget> parent_;
+    QString helpFolder_;
 };
 
 // Converts a program text for display; carriage returns of the stored texts are dropped.

@@ -11,6 +11,7 @@
 #include "app/program_services.h"
 #include "app/qt_settings.h"
 #include "config/report_list.h"
+#include "ui/help_window.h"
 #include "ui/icons.h"
 #include "ui/main_window.h"
 #include "ui/qt_progress.h"
@@ -41,6 +42,8 @@ int main(int argc, char** argv) {
 
     tw::app::QtSettingsProfile store;
     tw::ui::QtPrompter prompter(nullptr);
+    prompter.setHelpFolder(
+        tw::ui::HelpWindow::findFolder(QStringLiteral(TALLYWEB_SOURCE_DATA_DIR "/help")));
     tw::ui::QtProgressDialog progress(nullptr);
     tw::app::ProgramServices program(store, store, prompter, progress, TALLYWEB_SOURCE_DATA_DIR);
     tw::document::Document& doc = program.document();

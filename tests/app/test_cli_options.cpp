@@ -1,6 +1,10 @@
 // The headless program's command line, as scripts write it.
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <iterator>
+#include <string>
+
 #include "app/cli_options.h"
 
 namespace tw::app {
@@ -92,6 +96,33 @@ TEST(CliOptions, StoredReportsAndUsageErrors) {
         const std::string error = parseCliOptions(args).error;
         EXPECT_NE(error.find(expected), std::string::npos) << "got '" << error << "'";
     }
+}
+
+}  // namespace
+}  // namespace tw::app
+
+namespace tw::app {
+namespace {
+
+// The help page shows the usage as the program prints it: a line that changes in one place and
+// not in the other would send a user to an option that does not exist.
+TEST(CliOptions, TheHelpPageShowsTheUsageAsPrinted) {
+    std::ifstream in(std::string(TALLYWEB_DATA_DIR) + "/help/command-line.html");
+    const std::string page((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_FALSE(page.empty());
+    std::string escaped;
+    for (const char* p = kCliUsage; *p; ++p) {
+        switch (*p) {
+            case '&': escaped += "&amp;"; break;
+            case '<': escaped += "&lt;"; break;
+            case '>': escaped += "&gt;"; break;
+            case '\'': escaped += "&#x27;"; break;
+            case '"': escaped += "&quot;"; break;
+            default: escaped += *p;
+        }
+    }
+    EXPECT_NE(page.find(escaped), std::string::npos)
+        << "data/help/command-line.html no longer matches the usage text";
 }
 
 }  // namespace

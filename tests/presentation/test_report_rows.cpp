@@ -7,10 +7,14 @@
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/strings.h"
+#include "presentation/help_topics.h"
 #include "support/engine_run.h"
 
 namespace tw::presentation {
@@ -728,6 +732,56 @@ TEST(RecentAccesses, RingOrderWrapAndTimeless) {
     fillReport(c, recent, ctx, t);
     EXPECT_EQ(column(t, 0), (Strings{"b.example", "c.example", "d.example", "e.example"}));
     EXPECT_EQ(column(t, 1), (Strings{"2", "3", "4", "5"}));
+}
+
+}  // namespace
+}  // namespace tw::presentation
+
+namespace tw::presentation {
+namespace {
+
+std::string helpFile(std::string_view name) {
+    std::ifstream in(std::filesystem::path(TALLYWEB_DATA_DIR) / "help" / std::string(name));
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+// A topic's page must exist, and the place on it too: a missing anchor silently opens the top
+// of a long page.
+void expectHelpFor(int topic) {
+    const HelpPage page = helpPage(topic);
+    const std::string text = helpFile(page.file);
+    ASSERT_FALSE(text.empty()) << topic << ": " << page.file;
+    if (!page.anchor.empty()) {
+        EXPECT_NE(text.find("id=\"" + std::string(page.anchor) + "\""), std::string::npos)
+            << topic << ": " << page.file << "#" << page.anchor;
+    }
+}
+
+TEST_F(ReportRows, EveryReportAndEveryPromptHasItsHelpPage) {
+    std::set<int> topics;
+    for (const Handle h : full->catalogue.depthFirst()) {
+        FillContext ctx = context(*full);
+        const FillResult r = fillReport(full->catalogue, h, ctx, table);
+        topics.insert(r.helpTopic);
+    }
+    EXPECT_GT(topics.size(), 20u) << "the reports have topics of their own";
+    namespace help = platform::help;
+    for (int t : {help::Contents, help::NothingAccepted, help::InsufficientFields,
+                  help::HyperlinkTreeIntro, help::LogFormats, help::CommandLine,
+                  help::ReportWizardName, help::ReportWizardLocal, help::ReportWizardFtp,
+                  help::ReportWizardHttp, help::ReportWizardSite, help::ReportWizardDns,
+                  help::ReportWizardTracking, help::ReportWizardTree, help::ReportWizardFilters,
+                  help::ReportWizardExport, help::FilterWizard, help::ExportFormat,
+                  help::ExportHtml, help::ExportWord, help::ExportCsv, help::ExportDestination})
+        topics.insert(t);
+    for (int kind = 0; kind < 13; ++kind) topics.insert(help::FilterKind + kind);
+    for (const int t : topics) expectHelpFor(t);
+    // Each filter kind has a place of its own, and an unknown topic still opens something.
+    std::set<std::string_view> kinds;
+    for (int kind = 0; kind < 13; ++kind) kinds.insert(helpPage(help::FilterKind + kind).anchor);
+    EXPECT_EQ(kinds.size(), 13u);
+    EXPECT_EQ(helpPage(987654).file, "index.html");
+    EXPECT_EQ(helpPage(11001).anchor, "general");
 }
 
 }  // namespace

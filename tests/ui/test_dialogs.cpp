@@ -13,6 +13,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QTableWidget>
+#include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
 #include <algorithm>
@@ -27,6 +28,7 @@
 #include "platform/strings.h"
 #include "support/fakes.h"
 #include "ui/definition_form.h"
+#include "ui/help_window.h"
 #include "ui/qt_progress.h"
 #include "ui/qt_prompter.h"
 #include "ui/report_list_dialog.h"
@@ -243,6 +245,35 @@ std::vector<std::string> storedNames(const platform::SettingsProfile& settings) 
     std::vector<std::string> names;
     for (const auto& def : config::loadReportList(settings)) names.push_back(def.Name);
     return names;
+}
+
+TEST(HelpWindow, TopicsOpenTheirPageInOneWindow) {
+    QtPrompter prompter(nullptr);
+    prompter.openHelp(11001);  // no folder: nothing to show, and no window
+    EXPECT_EQ(HelpWindow::current(), nullptr);
+
+    prompter.setHelpFolder(QStringLiteral(TALLYWEB_DATA_DIR "/help"));
+    prompter.openHelp(11001);
+    HelpWindow* window = HelpWindow::current();
+    ASSERT_NE(window, nullptr);
+    EXPECT_TRUE(window->isVisible());
+    EXPECT_FALSE(window->isModal());
+    EXPECT_EQ(window->browser()->source().fileName(), "reports.html");
+    EXPECT_EQ(window->browser()->source().fragment(), "general");
+    EXPECT_TRUE(window->browser()->toPlainText().contains("General Statistics"));
+
+    prompter.openHelp(platform::help::FilterKind + 2);
+    EXPECT_EQ(HelpWindow::current(), window) << "one window, showing the new topic";
+    EXPECT_EQ(window->browser()->source().fileName(), "filters.html");
+    EXPECT_EQ(window->browser()->source().fragment(), "date");
+    EXPECT_TRUE(window->browser()->isBackwardAvailable());
+    window->browser()->backward();
+    EXPECT_EQ(window->browser()->source().fileName(), "reports.html");
+
+    prompter.openHelp(platform::help::CommandLine);
+    EXPECT_TRUE(window->browser()->toPlainText().contains("--rejected"));
+    window->close();
+    QApplication::processEvents();
 }
 
 TEST(ReportListDialog, ShowsTheListAndGeneratesTheSelection) {

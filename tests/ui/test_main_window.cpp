@@ -168,6 +168,19 @@ TEST(MainWindow, CopyFollowsTheSelectionAndTheStatusBarReturnsToItsIdleText) {
     EXPECT_EQ(bar->currentMessage(), "For Help, press F1");
 }
 
+TEST(MainWindow, HelpCommandsAskForTheirTopics) {
+    Rig rig;
+    auto w = rig.window();
+    ASSERT_TRUE(w->generate(rig.definition()));
+    rig.prompter.clear();
+    w->action("formats")->trigger();
+    w->action("helpTopics")->trigger();
+    std::vector<int> topics;
+    for (const auto& e : rig.prompter.events())
+        if (e.kind == test::FakePrompter::Kind::Help) topics.push_back(e.help);
+    EXPECT_EQ(topics, (std::vector<int>{platform::help::LogFormats, platform::help::Contents}));
+}
+
 TEST(MainWindow, AnEmptyDocumentSaysHowToChooseAReport) {
     Rig rig;
     auto w = rig.window();  // as after Cancel in the report picker at start-up
