@@ -13,10 +13,11 @@
 #include <QTreeWidget>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <memory>
 
 #include "config/filter_text.h"
 #include "engine/referrers.h"
-#include "ui/filter_form.h"
+#include "ui/filter_wizard.h"
 #include "ui/ui_text.h"
 
 namespace tw::ui {
@@ -201,16 +202,17 @@ void OptionsSheet::accept() {
     QDialog::accept();
 }
 
-bool OptionsSheet::runForm(config::Filter& filter) {
-    FilterForm form(filter, this);
-    if (form.exec() != QDialog::Accepted) return false;
-    filter = form.filter();
+bool OptionsSheet::runWizard(config::Filter& filter, bool existing) {
+    const auto wizard = existing ? std::make_unique<FilterWizard>(filter, prompter_, this)
+                                 : std::make_unique<FilterWizard>(prompter_, this);
+    if (wizard->exec() != QDialog::Accepted) return false;
+    filter = wizard->filter();
     return true;
 }
 
 void OptionsSheet::addFilter() {
     config::Filter filter;
-    if (!runForm(filter)) return;
+    if (!runWizard(filter, false)) return;
     values_.globalFilters.push_back(filter);
     showFilters(static_cast<int>(values_.globalFilters.size()) - 1);
 }
@@ -219,7 +221,7 @@ void OptionsSheet::editFilter() {
     const int row = filterList_->currentRow();
     if (row < 0 || static_cast<std::size_t>(row) >= values_.globalFilters.size()) return;
     config::Filter filter = values_.globalFilters[static_cast<std::size_t>(row)];
-    if (!runForm(filter)) return;
+    if (!runWizard(filter, true)) return;
     values_.globalFilters[static_cast<std::size_t>(row)] = filter;
     showFilters(row);
 }

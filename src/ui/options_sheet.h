@@ -55,7 +55,8 @@ class OptionsSheet : public QDialog {
     void addFilter();
     void editFilter();
     void removeFilter();
-    bool runForm(config::Filter& filter);
+    // Runs the filter wizard on a new filter, or on `filter` when it is an existing one.
+    bool runWizard(config::Filter& filter, bool existing);
     void showFilters(int select);
     void selectionChanged();
 

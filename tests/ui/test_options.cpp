@@ -3,16 +3,15 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDateTimeEdit>
 #include <QDialogButtonBox>
-#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QSpinBox>
+#include <QRadioButton>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
+#include <QWizard>
 #include <functional>
 
 #include "config/filter_store.h"
@@ -20,22 +19,16 @@
 #include "platform/strings.h"
 #include "support/fakes.h"
 #include "support/recording_settings.h"
-#include "ui/filter_form.h"
+#include "ui/filter_wizard.h"
 #include "ui/options_sheet.h"
+#include "widget_lookup.h"
 
 namespace tw {
 namespace {
 
 using config::Filter;
-using ui::FilterForm;
+using ui::FilterWizard;
 using ui::OptionsSheet;
-
-template <typename T>
-T* child(QWidget& parent, const char* name) {
-    T* w = parent.findChild<T*>(name);
-    EXPECT_NE(w, nullptr) << name;
-    return w;
-}
 
 void press(QDialog& dialog, QDialogButtonBox::StandardButton which) {
     dialog.findChild<QDialogButtonBox*>()->button(which)->click();
@@ -45,21 +38,27 @@ QString lineOf(const Filter& f) {
     return QString::fromStdString(config::describeFilter(f));
 }
 
-// Runs `act` on the filter form once it is up in its own event loop, and closes it if `act`
+// Runs `act` on the filter wizard once it is up in its own event loop, and closes it if `act`
 // did not, so a failing test cannot wait forever on it.
-void whenFormOpens(std::function<void(FilterForm&)> act, int tries = 100) {
+void whenWizardOpens(std::function<void(FilterWizard&)> act, int tries = 100) {
     QTimer::singleShot(10, [act = std::move(act), tries]() mutable {
-        auto* form = qobject_cast<FilterForm*>(QApplication::activeModalWidget());
-        if (form == nullptr) {
-            if (tries > 0) whenFormOpens(std::move(act), tries - 1);
+        auto* wizard = qobject_cast<FilterWizard*>(QApplication::activeModalWidget());
+        if (wizard == nullptr) {
+            if (tries > 0) whenWizardOpens(std::move(act), tries - 1);
             return;
         }
-        act(*form);
-        if (form->isVisible()) {
-            ADD_FAILURE() << "the form was left open";
-            form->reject();
+        act(*wizard);
+        if (wizard->isVisible()) {
+            ADD_FAILURE() << "the wizard was left open";
+            wizard->reject();
         }
     });
+}
+
+void chooseKind(FilterWizard& wizard, bool exclude, int kind) {
+    child<QRadioButton>(wizard, exclude ? "exclude" : "include")->click();
+    child<QListWidget>(wizard, "kinds")->setCurrentRow(kind);
+    wizard.button(QWizard::NextButton)->click();
 }
 
 TEST(OptionsSheet, OkWritesEverySettingInTheSheetsOrderAndCancelWritesNothing) {
@@ -159,7 +158,7 @@ TEST(OptionsSheet, EditedValuesComeBackAndNonNumbersKeepTheSheetOpen) {
     EXPECT_EQ(engines->topLevelItem(24)->text(0), "Google");
 }
 
-TEST(OptionsSheet, GlobalFiltersAreAddedEditedAndRemovedThroughTheForm) {
+TEST(OptionsSheet, GlobalFiltersAreAddedEditedAndRemovedThroughTheWizard) {
     test::RecordingSettings settings;
     test::FakePrompter prompter;
     OptionsSheet sheet(settings, prompter);
@@ -168,40 +167,45 @@ TEST(OptionsSheet, GlobalFiltersAreAddedEditedAndRemovedThroughTheForm) {
     EXPECT_FALSE(remove->isEnabled());
 
     const Filter browser{.Information = config::kFilterBrowser, .strFilter = "MSIE "};
-    whenFormOpens([](FilterForm& form) {
-        child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterBrowser);
-        child<QListWidget>(form, "choices")->setCurrentRow(0);
-        press(form, QDialogButtonBox::Ok);
+    whenWizardOpens([](FilterWizard& wizard) {
+        chooseKind(wizard, false, config::kFilterBrowser);
+        child<QListWidget>(wizard, "browserChoices")->setCurrentRow(0);
+        wizard.button(QWizard::FinishButton)->click();
     });
     child<QPushButton>(sheet, "addFilter")->click();
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), lineOf(browser));
 
-    whenFormOpens([](FilterForm& form) {
-        child<QLineEdit>(form, "text")->setText("ignored");
-        press(form, QDialogButtonBox::Cancel);
+    // A refusal goes through the sheet's prompter and keeps the wizard open; Cancel adds nothing.
+    whenWizardOpens([&prompter](FilterWizard& wizard) {
+        chooseKind(wizard, false, config::kFilterFileName);
+        wizard.button(QWizard::FinishButton)->click();
+        EXPECT_TRUE(wizard.isVisible());
+        EXPECT_EQ(prompter.texts(), std::vector<std::string>{std::string(platform::text(32831))});
+        child<QLineEdit>(wizard, "fileText")->setText("ignored");
+        wizard.button(QWizard::CancelButton)->click();
     });
     child<QPushButton>(sheet, "addFilter")->click();
     EXPECT_EQ(list->count(), 1);
 
     const Filter hour{.Include = 1, .Information = config::kFilterHour, .nFilter = 15};
-    whenFormOpens([](FilterForm& form) {
-        child<QComboBox>(form, "include")->setCurrentIndex(1);
-        child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterHour);
-        child<QComboBox>(form, "hour")->setCurrentIndex(2);
-        child<QComboBox>(form, "ampm")->setCurrentIndex(1);
-        press(form, QDialogButtonBox::Ok);
+    whenWizardOpens([](FilterWizard& wizard) {
+        chooseKind(wizard, true, config::kFilterHour);
+        child<QComboBox>(wizard, "hour")->setCurrentIndex(2);
+        child<QComboBox>(wizard, "ampm")->setCurrentIndex(1);
+        wizard.button(QWizard::FinishButton)->click();
     });
     child<QPushButton>(sheet, "addFilter")->click();
     ASSERT_EQ(list->count(), 2);
     EXPECT_EQ(list->item(1)->text(), "Exclude requests at 2 PM");
 
-    // Edit opens the form on the selected filter and replaces it.
+    // Edit opens the wizard on the selected filter's page and replaces the filter.
     list->setCurrentRow(1);
-    whenFormOpens([](FilterForm& form) {
-        EXPECT_EQ(child<QComboBox>(form, "hour")->currentIndex(), 2);
-        child<QComboBox>(form, "hour")->setCurrentIndex(3);
-        press(form, QDialogButtonBox::Ok);
+    whenWizardOpens([](FilterWizard& wizard) {
+        EXPECT_EQ(wizard.currentId(), FilterWizard::kFirstKindPage + config::kFilterHour);
+        EXPECT_EQ(child<QComboBox>(wizard, "hour")->currentIndex(), 2);
+        child<QComboBox>(wizard, "hour")->setCurrentIndex(3);
+        wizard.button(QWizard::FinishButton)->click();
     });
     child<QPushButton>(sheet, "editFilter")->click();
     EXPECT_EQ(list->item(1)->text(), lineOf(hour));
@@ -213,68 +217,6 @@ TEST(OptionsSheet, GlobalFiltersAreAddedEditedAndRemovedThroughTheForm) {
 
     press(sheet, QDialogButtonBox::Ok);
     EXPECT_EQ(config::loadGlobalFilters(settings.store), config::FilterList{hour});
-}
-
-TEST(FilterForm, RoundTripsFiltersOfSeveralKinds) {
-    const std::vector<Filter> filters = {
-        {.Include = 1, .Information = config::kFilterDomain, .strFilter = "192.168.*"},
-        {.Information = config::kFilterBrowser, .strFilter = "MSIE "},
-        {.Information = config::kFilterUserOs, .strFilter = "FreeBSD"},  // not on the list
-        {.Information = config::kFilterDateRange,
-         .BeginningTime = 1000000000,
-         .EndingTime = 1000086399},
-        {.Information = config::kFilterDayOfWeek, .nFilter = 3},
-        {.Information = config::kFilterHour, .nFilter = 0},
-        {.Information = config::kFilterRequest, .Request = 2},
-        {.Include = 1, .Information = config::kFilterSuccessCode, .nFilter = 400, .nFilter2 = 499},
-        {.Information = config::kFilterAuthUser, .strFilter = "-"},
-    };
-    for (const Filter& f : filters) {
-        FilterForm form(f);
-        EXPECT_EQ(form.filter(), f) << config::describeFilter(f);
-        EXPECT_EQ(child<QLabel>(form, "description")->text(), lineOf(f));
-        EXPECT_TRUE(form.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->isEnabled());
-    }
-
-    // Switching kinds leaves no value of the other kind behind.
-    FilterForm form(filters[0]);
-    child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterDayOfWeek);
-    EXPECT_EQ(form.filter(), (Filter{.Include = 1, .Information = config::kFilterDayOfWeek}));
-    EXPECT_EQ(child<QLabel>(form, "description")->text(), "Exclude requests on Sunday");
-}
-
-TEST(FilterForm, OkNeedsAUsableValue) {
-    FilterForm form(Filter{});
-    QPushButton* ok = form.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok);
-    auto* problem = child<QLabel>(form, "problem");
-    EXPECT_FALSE(ok->isEnabled());
-    EXPECT_EQ(problem->text().toStdString(), platform::text(32831));
-    form.accept();
-    EXPECT_NE(form.result(), QDialog::Accepted);
-
-    child<QLineEdit>(form, "text")->setText("*.example.com");
-    EXPECT_TRUE(ok->isEnabled());
-    EXPECT_TRUE(problem->text().isEmpty());
-
-    child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterSuccessCode);
-    child<QSpinBox>(form, "low")->setValue(300);
-    child<QSpinBox>(form, "high")->setValue(299);
-    EXPECT_FALSE(ok->isEnabled());
-
-    child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterDateRange);
-    auto* begin = child<QDateTimeEdit>(form, "begin");
-    child<QDateTimeEdit>(form, "end")->setDateTime(begin->dateTime());
-    EXPECT_EQ(problem->text().toStdString(), platform::text(32834));
-    EXPECT_FALSE(ok->isEnabled());
-
-    // A choice puts its match text in the box; the user may type over it.
-    child<QComboBox>(form, "kind")->setCurrentIndex(config::kFilterSpider);
-    child<QListWidget>(form, "choices")->setCurrentRow(9);
-    EXPECT_EQ(child<QLineEdit>(form, "agentText")->text(), "BackRub");
-    child<QLineEdit>(form, "agentText")->setText("Googlebot");
-    EXPECT_EQ(form.filter().strFilter, "Googlebot");
-    ok->click();
-    EXPECT_EQ(form.result(), QDialog::Accepted);
 }
 
 }  // namespace
