@@ -26,6 +26,7 @@
 #include "config/report_store.h"
 #include "platform/settings.h"
 #include "platform/strings.h"
+#include "modal_driver.h"
 #include "support/fakes.h"
 #include "ui/definition_form.h"
 #include "ui/help_window.h"
@@ -44,20 +45,6 @@ QString qtext(int id) {
     return toDisplay(platform::text(id));
 }
 
-// Hands every active modal widget to `handler` until destroyed.
-class ModalDriver {
-  public:
-    explicit ModalDriver(std::function<void(QWidget*)> handler) : handler_(std::move(handler)) {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (QWidget* w = QApplication::activeModalWidget()) handler_(w);
-        });
-        timer_.start(10);
-    }
-
-  private:
-    std::function<void(QWidget*)> handler_;
-    QTimer timer_;
-};
 
 // Runs the event loop until `done` or five seconds passed.
 bool spinUntil(const std::function<bool()>& done) {
