@@ -46,6 +46,8 @@ DestinationDialog::DestinationDialog(platform::Prompter& prompter,
       format_(std::move(format)),
       pickSave_(defaultSaveFilePicker()) {
     setWindowTitle(tr("Select Destination"));
+    // Wide enough that the explanations read as paragraphs and an FTP path fits its field.
+    setMinimumWidth(480);
     auto* layout = new QVBoxLayout(this);
     auto* intro = new QLabel(
         tr("You can save the Tallyweb report to your hard drive, or export it to a FTP site. "

@@ -1,13 +1,78 @@
 // Screenshots of the main window after a run on a real log: one PNG per report named on the
-// command line after the output folder. Used by scripts/screenshots.sh under Xvfb.
+// command line after the output folder; then every page of the filter and export wizards, the
+// destination dialog with each choice, and the help window, each at its own default size.
+// Used by scripts/screenshots.sh under Xvfb.
 #include <QApplication>
 #include <QPixmap>
+#include <QRadioButton>
+#include <QWizard>
 #include <QTimer>
 #include <cstdio>
 #include <string>
+#include <vector>
 
+#include "platform/strings.h"
 #include "tool_window.h"
+#include "ui/destination_dialog.h"
+#include "ui/export_wizard.h"
+#include "ui/filter_wizard.h"
+#include "ui/help_window.h"
 #include "ui/report_tree.h"
+
+namespace {
+
+bool shoot(QWidget& w, const std::string& out, const std::string& name) {
+    w.show();
+    for (int k = 0; k < 5; ++k) QApplication::processEvents();
+    const std::string file = out + "/" + name + ".png";
+    const bool saved = w.grab().save(QString::fromStdString(file));
+    std::printf("%s\n", file.c_str());
+    return saved;
+}
+
+// Each page is shown by starting the wizard on it, so no page's checks stand in the way.
+bool shootWizard(QWizard& w, const std::vector<int>& pages, const std::string& out,
+                 const std::string& name) {
+    bool ok = true;
+    for (const int id : pages) {
+        w.setStartId(id);
+        w.restart();
+        ok = shoot(w, out, name + "-" + std::to_string(id)) && ok;
+    }
+    w.hide();
+    return ok;
+}
+
+bool shootDialogs(tw::platform::Prompter& prompter, const std::string& out) {
+    bool ok = true;
+    tw::ui::FilterWizard filters(prompter);
+    std::vector<int> filterPages{tw::ui::FilterWizard::kKindPage};
+    for (int kind = 0; kind < 13; ++kind) filterPages.push_back(tw::ui::FilterWizard::kFirstKindPage + kind);
+    ok = shootWizard(filters, filterPages, out, "filter-wizard") && ok;
+
+    tw::ui::ExportWizard exports(prompter, tw::ui::ExportWizard::Mode::Export);
+    ok = shootWizard(exports,
+                     {tw::ui::ExportWizard::kTypePage, tw::ui::ExportWizard::kHtmlPage,
+                      tw::ui::ExportWizard::kWordPage, tw::ui::ExportWizard::kCsvPage},
+                     out, "export-wizard") &&
+         ok;
+
+    tw::ui::DestinationDialog destination(prompter, {}, tw::ui::ExportWizard::formatFor(0));
+    destination.hardDriveChoice()->setChecked(true);
+    ok = shoot(destination, out, "destination-hard-drive") && ok;
+    destination.ftpChoice()->setChecked(true);
+    ok = shoot(destination, out, "destination-ftp") && ok;
+    destination.hide();
+
+    if (tw::ui::HelpWindow* help = tw::ui::HelpWindow::showTopic(
+            QStringLiteral(TALLYWEB_DATA_DIR "/help"), tw::platform::help::ReportWizardLocal)) {
+        ok = shoot(*help, out, "help-window") && ok;
+        help->close();
+    }
+    return ok;
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -46,5 +111,6 @@ int main(int argc, char** argv) {
         if (!window.grab().save(QString::fromStdString(file))) status = 1;
         std::printf("%s\n", file.c_str());
     }
+    if (!shootDialogs(tool.prompter, out)) status = 1;
     return status;
 }
