@@ -1,6 +1,7 @@
 #include "ingest/analysis_run.h"
 
 #include <algorithm>
+#include <map>
 #include <thread>
 
 #include "platform/strings.h"
@@ -164,30 +165,23 @@ void AnalysisRun::orderOldestFirst(const SourceResult& sources,
         for (std::size_t i = 0; i < n; ++i) files.origins[i] = i;
     }
     const ReaderOptions options = readerOptions(settings);
-    std::vector<std::size_t> group(n);
+    // The places of the dated files of each group, in list order.
+    std::map<std::size_t, std::vector<std::size_t>> places;
     std::vector<std::int64_t> first(n, 0);
-    std::vector<bool> dated(n, false);
     for (std::size_t i = 0; i < n; ++i) {
+        if (!firstRecordTime(s_.files, files.files[i], options, first[i])) continue;
         const std::size_t origin = files.origins[i];
-        group[i] = origin < sources.groups.size() ? sources.groups[origin] : sources.files.size() + i;
-        dated[i] = firstRecordTime(s_.files, files.files[i], options, first[i]);
+        places[origin < sources.groups.size() ? sources.groups[origin] : sources.files.size() + i]
+            .push_back(i);
     }
     std::vector<std::size_t> order(n);
     for (std::size_t i = 0; i < n; ++i) order[i] = i;
-    std::vector<std::size_t> places, members;
-    std::vector<bool> done(n, false);
-    for (std::size_t i = 0; i < n; ++i) {
-        if (done[i] || !dated[i]) continue;
-        places.clear();
-        for (std::size_t j = i; j < n; ++j)
-            if (!done[j] && dated[j] && group[j] == group[i]) {
-                places.push_back(j);
-                done[j] = true;
-            }
-        members = places;
+    for (const auto& group : places) {
+        const std::vector<std::size_t>& at = group.second;
+        std::vector<std::size_t> members = at;
         std::stable_sort(members.begin(), members.end(),
                          [&](std::size_t a, std::size_t b) { return first[a] < first[b]; });
-        for (std::size_t k = 0; k < places.size(); ++k) order[places[k]] = members[k];
+        for (std::size_t k = 0; k < at.size(); ++k) order[at[k]] = members[k];
     }
     PreparedFiles sorted;
     sorted.totalBytes = files.totalBytes;
