@@ -4,20 +4,14 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QFormLayout>
-#include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
-#include <QPushButton>
 #include <QTabWidget>
 #include <QTreeWidget>
 #include <QVBoxLayout>
-#include <algorithm>
-#include <memory>
 
-#include "config/filter_text.h"
 #include "engine/referrers.h"
-#include "ui/filter_wizard.h"
+#include "ui/filter_list_editor.h"
 #include "ui/ui_text.h"
 
 namespace tw::ui {
@@ -55,33 +49,10 @@ OptionsSheet::OptionsSheet(platform::SettingsProfile& settings, platform::Prompt
 }
 
 QWidget* OptionsSheet::makeFiltersPage() {
-    auto* page = new QWidget;
-    filterList_ = new QListWidget;
-    filterList_->setObjectName("globalFilters");
-    auto* add = new QPushButton("&Add...");
-    add->setObjectName("addFilter");
-    edit_ = new QPushButton("&Edit...");
-    edit_->setObjectName("editFilter");
-    remove_ = new QPushButton("&Remove");
-    remove_->setObjectName("removeFilter");
-
-    auto* buttons = new QHBoxLayout;
-    buttons->addWidget(add);
-    buttons->addWidget(edit_);
-    buttons->addWidget(remove_);
-    buttons->addStretch();
-    auto* layout = new QVBoxLayout(page);
-    layout->addWidget(note("These filters apply to every report, before the report's own."));
-    layout->addWidget(filterList_);
-    layout->addLayout(buttons);
-
-    connect(add, &QPushButton::clicked, this, &OptionsSheet::addFilter);
-    connect(edit_, &QPushButton::clicked, this, &OptionsSheet::editFilter);
-    connect(remove_, &QPushButton::clicked, this, &OptionsSheet::removeFilter);
-    connect(filterList_, &QListWidget::itemDoubleClicked, this, &OptionsSheet::editFilter);
-    connect(filterList_, &QListWidget::currentRowChanged, this, &OptionsSheet::selectionChanged);
-    showFilters(-1);
-    return page;
+    filters_ = new FilterListEditor(prompter_, "globalFilters",
+                                    "These filters apply to every report, before the report's own.");
+    filters_->setFilters(values_.globalFilters);
+    return filters_;
 }
 
 QWidget* OptionsSheet::makeLogFilePage() {
@@ -183,6 +154,7 @@ QCheckBox* OptionsSheet::box(const char* name, const char* label, int RunSetting
 void OptionsSheet::accept() {
     // Starting from what was read keeps the values no page shows as they were.
     RunSettings out = values_;
+    out.globalFilters = filters_->filters();
     for (const BoxField& b : boxes_) out.*b.member = b.box->isChecked() ? 1 : 0;
     out.EuropeanFormat = dateOrder_->currentIndex() == 1 ? 1 : 0;
     for (const NumberField& n : numbers_) {
@@ -200,51 +172,6 @@ void OptionsSheet::accept() {
     }
     out.writeOptions(settings_);
     QDialog::accept();
-}
-
-bool OptionsSheet::runWizard(config::Filter& filter, bool existing) {
-    const auto wizard = existing ? std::make_unique<FilterWizard>(filter, prompter_, this)
-                                 : std::make_unique<FilterWizard>(prompter_, this);
-    if (wizard->exec() != QDialog::Accepted) return false;
-    filter = wizard->filter();
-    return true;
-}
-
-void OptionsSheet::addFilter() {
-    config::Filter filter;
-    if (!runWizard(filter, false)) return;
-    values_.globalFilters.push_back(filter);
-    showFilters(static_cast<int>(values_.globalFilters.size()) - 1);
-}
-
-void OptionsSheet::editFilter() {
-    const int row = filterList_->currentRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= values_.globalFilters.size()) return;
-    config::Filter filter = values_.globalFilters[static_cast<std::size_t>(row)];
-    if (!runWizard(filter, true)) return;
-    values_.globalFilters[static_cast<std::size_t>(row)] = filter;
-    showFilters(row);
-}
-
-void OptionsSheet::removeFilter() {
-    const int row = filterList_->currentRow();
-    if (row < 0 || static_cast<std::size_t>(row) >= values_.globalFilters.size()) return;
-    values_.globalFilters.erase(values_.globalFilters.begin() + row);
-    showFilters(std::min(row, static_cast<int>(values_.globalFilters.size()) - 1));
-}
-
-void OptionsSheet::showFilters(int select) {
-    filterList_->clear();
-    for (const config::Filter& f : values_.globalFilters)
-        filterList_->addItem(QString::fromStdString(config::describeFilter(f)));
-    filterList_->setCurrentRow(select);
-    selectionChanged();
-}
-
-void OptionsSheet::selectionChanged() {
-    const bool selected = filterList_->currentRow() >= 0;
-    edit_->setEnabled(selected);
-    remove_->setEnabled(selected);
 }
 
 }  // namespace tw::ui

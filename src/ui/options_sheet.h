@@ -15,11 +15,11 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
-class QListWidget;
-class QPushButton;
 class QTabWidget;
 
 namespace tw::ui {
+
+class FilterListEditor;
 
 class OptionsSheet : public QDialog {
     Q_OBJECT
@@ -52,21 +52,11 @@ class OptionsSheet : public QDialog {
                       int config::RunSettings::*member, bool mayBeNegative = false);
     QCheckBox* box(const char* name, const char* label, int config::RunSettings::*member);
 
-    void addFilter();
-    void editFilter();
-    void removeFilter();
-    // Runs the filter wizard on a new filter, or on `filter` when it is an existing one.
-    bool runWizard(config::Filter& filter, bool existing);
-    void showFilters(int select);
-    void selectionChanged();
-
     platform::SettingsProfile& settings_;
     platform::Prompter& prompter_;
-    config::RunSettings values_;  // as read on opening; the filter page edits its filter list
+    config::RunSettings values_;  // as read on opening
     QTabWidget* tabs_ = nullptr;
-    QListWidget* filterList_ = nullptr;
-    QPushButton* edit_ = nullptr;
-    QPushButton* remove_ = nullptr;
+    FilterListEditor* filters_ = nullptr;
     QComboBox* dateOrder_ = nullptr;
     std::vector<NumberField> numbers_;
     std::vector<BoxField> boxes_;

@@ -7,7 +7,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
-#include "ui/definition_form.h"
+#include "ui/report_wizard.h"
 #include "ui/ui_text.h"
 
 namespace tw::ui {
@@ -95,19 +95,19 @@ void ReportListDialog::selectionChanged() {
 }
 
 void ReportListDialog::addReport() {
-    DefinitionForm form(config::ReportList::newDefinition(), prompter_, this);
-    form.setWindowTitle(QStringLiteral("Tallyweb Report Wizard"));
-    if (form.exec() != QDialog::Accepted) return;
-    list_.add(form.definition());
+    ReportWizard wizard(config::ReportList::newDefinition(), ReportWizard::Mode::Wizard, prompter_,
+                        this);
+    if (wizard.exec() != QDialog::Accepted) return;
+    list_.add(wizard.definition());
     fill();
 }
 
 void ReportListDialog::editReport() {
     const auto row = list_.selection();
     if (!row) return;
-    DefinitionForm form(list_.at(*row), prompter_, this);
-    if (form.exec() != QDialog::Accepted) return;
-    list_.edit(*row, form.definition());
+    ReportWizard editor(list_.at(*row), ReportWizard::Mode::Editor, prompter_, this);
+    if (editor.exec() != QDialog::Accepted) return;
+    list_.edit(*row, editor.definition());
     fill();
 }
 

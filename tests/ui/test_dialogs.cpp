@@ -16,6 +16,7 @@
 #include <QTextBrowser>
 #include <QTest>
 #include <QTimer>
+#include <QWizard>
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -28,11 +29,11 @@
 #include "platform/strings.h"
 #include "modal_driver.h"
 #include "support/fakes.h"
-#include "ui/definition_form.h"
 #include "ui/help_window.h"
 #include "ui/qt_progress.h"
 #include "ui/qt_prompter.h"
 #include "ui/report_list_dialog.h"
+#include "ui/report_wizard.h"
 
 namespace tw::ui {
 namespace {
@@ -406,33 +407,35 @@ config::ReportDefinition everyField() {
     return def;
 }
 
-void pressOk(DefinitionForm& form) {
-    form.findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+void pressOk(ReportWizard& editor) {
+    editor.button(QWizard::FinishButton)->click();
 }
 
-TEST(DefinitionForm, OkChecksThePagesAndReturnsEveryField) {
+TEST(ReportEditor, OkChecksThePagesAndReturnsEveryField) {
     test::FakePrompter prompter;
     config::ReportDefinition initial = everyField();
     initial.Domain.clear();
-    DefinitionForm form(initial, prompter);
-    form.show();
+    ReportWizard editor(initial, ReportWizard::Mode::Editor, prompter);
+    editor.show();
+    EXPECT_EQ(editor.windowTitle(), "Tallyweb Report Editor");
 
-    pressOk(form);
-    EXPECT_TRUE(form.isVisible());
-    EXPECT_NE(form.result(), QDialog::Accepted);
+    pressOk(editor);
+    EXPECT_TRUE(editor.isVisible());
+    EXPECT_NE(editor.result(), QDialog::Accepted);
     EXPECT_EQ(prompter.texts(),
               std::vector<std::string>{std::string(platform::text(sid::NeedDomain))});
-    auto* domain = qobject_cast<QLineEdit*>(form.focusWidget());
+    auto* domain = qobject_cast<QLineEdit*>(editor.focusWidget());
     ASSERT_NE(domain, nullptr);
+    EXPECT_EQ(domain->objectName(), "domain");
     EXPECT_TRUE(domain->isVisible());  // its tab was brought forward
     QTest::keyClicks(domain, "example.com");
 
-    pressOk(form);
-    EXPECT_EQ(form.result(), QDialog::Accepted);
+    pressOk(editor);
+    EXPECT_EQ(editor.result(), QDialog::Accepted);
     config::ReportDefinition expected = everyField();
     expected.Path = "/var/log/site/";  // the checks' tidying
     expected.trackFiles[1] = "/downloads/*";
-    EXPECT_EQ(form.definition(), expected);
+    EXPECT_EQ(editor.definition(), expected);
 }
 
 }  // namespace
