@@ -261,9 +261,13 @@ void MainWindow::showView(ViewKind kind) {
             next = new MessageView();
             break;
     }
+    // A new pane brings its own size hint, which the splitter would take from the tree's width;
+    // the tree keeps the width the user gave it.
+    const QList<int> widths = splitter_->sizes();
     ReportPane* old = splitter_->replaceWidget(1, next) ? pane_ : nullptr;
     pane_ = next;
     delete old;
+    splitter_->setSizes(widths);
     // Copy follows the selection of the rows the pane lists.
     for (QAbstractItemView* rows : next->findChildren<QAbstractItemView*>())
         if (rows->selectionModel())

@@ -231,6 +231,25 @@ TEST(MainWindow, SplitterWidthSurvivesARestartAndSavingKeepsRecentFiles) {
         w->close();
     }
     EXPECT_EQ(rig.settings.getInt("", "SplitterSize", 0), 310);
+    // Across restarts, a window mapped small before it gets its size, and the panes of the
+    // reports shown, the tree keeps exactly the width it was left at.
+    for (int restart = 0; restart < 3; ++restart) {
+        auto w = rig.window();
+        w->resize(300, 400);
+        w->show();
+        QApplication::processEvents();
+        w->resize(1000, 600);
+        QApplication::processEvents();
+        // Each report shown puts a new pane beside the tree.
+        ASSERT_TRUE(w->generate(rig.definition()));
+        QApplication::processEvents();
+        w->reportTree()->setCurrentItem(w->reportTree()->topLevelItem(2));
+        QApplication::processEvents();
+        EXPECT_EQ(w->splitter()->sizes().value(0), 310) << "restart " << restart;
+        rig.prompter.queueAnswer(platform::Answer::No);  // to "Save changes to ...?"
+        EXPECT_TRUE(w->close());
+        EXPECT_EQ(rig.settings.getInt("", "SplitterSize", 0), 310) << "restart " << restart;
+    }
     auto again = rig.window();
     EXPECT_EQ(again->splitter()->sizes().value(0), 310);
 
