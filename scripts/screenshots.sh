@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # screenshots.sh [OUTDIR]: builds the desktop program and takes pictures of its main window
-# after a run on the sample log in data/, and of every page of the filter and export wizards,
-# the destination dialog and the help window, under a virtual X server (installed when missing).
+# after a run on the sample log in data/, and of every page of the report, filter and export
+# wizards, the report editor's tabs, the destination dialog and the help window, under a
+# virtual X server (installed when missing).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 out=${1:-build-shots/screenshots}

@@ -37,7 +37,6 @@ FilterListEditor::FilterListEditor(platform::Prompter& prompter, const QString& 
     auto* label = new QLabel(note);
     label->setWordWrap(true);
     auto* layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(label);
     layout->addWidget(list_, 1);
     layout->addLayout(buttons);

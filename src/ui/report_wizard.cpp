@@ -13,6 +13,8 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QStyle>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QVBoxLayout>
 #include <QWizardPage>
@@ -170,6 +172,9 @@ void ReportWizard::buildEditor() {
     tabs_->setUsesScrollButtons(false);
     for (int page = 0; page < kPageCount; ++page)
         tabs_->addTab(pageWidget(page), tr(kPages[static_cast<std::size_t>(page)].tab));
+    // Without scroll buttons the bar would be cut off at the dialog's edge instead.
+    tabs_->setMinimumWidth(tabs_->tabBar()->sizeHint().width() +
+                           2 * style()->pixelMetric(QStyle::PM_DefaultFrameWidth));
     auto* p = new QWizardPage;
     auto* layout = new QVBoxLayout(p);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -399,6 +404,7 @@ QWidget* ReportWizard::makeTreePage() {
     grid->addWidget(rootUrl_, 2, 0, 1, 2);
     grid->addWidget(rootAddress_, 3, 0);
     auto* depth = new QFormLayout;
+    depth->setFieldGrowthPolicy(QFormLayout::FieldsStayAtSizeHint);
     depth->addRow(tr("Link &depth:"), depth_);
     auto* layout = new QVBoxLayout(page);
     layout->addWidget(wrapped(tr("Tallyweb follows the links from the root page to show how "
@@ -780,6 +786,16 @@ void ReportWizard::showExportSummary() {
                                                      : tr("An HTML page");
     const QString where = s.ExportServiceType == 0 ? tr("uploaded to") : tr("saved at");
     exportSummary_->setText(tr("%1, %2 %3").arg(format, where, fromText(s.ExportLocation)));
+}
+
+void ReportWizard::showEvent(QShowEvent* event) {
+    QWizard::showEvent(event);
+    if (tabs_ == nullptr) return;
+    // The wizard does not take its pages' minimum sizes as its own: make room for every tab,
+    // with the margins the wizard keeps on either side of them.
+    const int margin = tabs_->mapTo(this, QPoint(0, 0)).x();
+    setMinimumWidth(tabs_->minimumWidth() + 2 * margin);
+    if (width() < minimumWidth()) resize(minimumWidth(), height());
 }
 
 void ReportWizard::showHelp() {

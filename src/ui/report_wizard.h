@@ -90,6 +90,9 @@ class ReportWizard final : public QWizard {
     int nextId() const override;
     bool validateCurrentPage() override;
 
+  protected:
+    void showEvent(QShowEvent* event) override;
+
   private:
     // The text boxes of one location page, one per form of the File value.
     struct LocationForms {

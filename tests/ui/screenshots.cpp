@@ -1,10 +1,13 @@
 // Screenshots of the main window after a run on a real log: one PNG per report named on the
-// command line after the output folder; then every page of the filter and export wizards, the
-// destination dialog with each choice, and the help window, each at its own default size.
+// command line after the output folder; then every page of the report wizard and every tab of
+// the report editor, every page of the filter and export wizards, the destination dialog with
+// each choice, and the help window, each at its own default size.
 // Used by scripts/screenshots.sh under Xvfb.
 #include <QApplication>
 #include <QPixmap>
 #include <QRadioButton>
+#include <QTabBar>
+#include <QTabWidget>
 #include <QWizard>
 #include <QTimer>
 #include <cstdio>
@@ -18,6 +21,7 @@
 #include "ui/filter_wizard.h"
 #include "ui/help_window.h"
 #include "ui/report_tree.h"
+#include "ui/report_wizard.h"
 
 namespace {
 
@@ -43,8 +47,30 @@ bool shootWizard(QWizard& w, const std::vector<int>& pages, const std::string& o
     return ok;
 }
 
-bool shootDialogs(tw::platform::Prompter& prompter, const std::string& out) {
+bool shootReportWizard(tw::platform::Prompter& prompter, tw::config::ReportDefinition def,
+                       const std::string& out) {
+    using tw::ui::ReportWizard;
+    def.trackFiles = {"/index.html", "/downloads/*"};
+    def.filters = {{.Include = 1, .Information = tw::config::kFilterSpider, .strFilter = "bot"}};
     bool ok = true;
+    ReportWizard wizard(def, ReportWizard::Mode::Wizard, prompter);
+    std::vector<int> pages;
+    for (int page = 0; page < ReportWizard::kPageCount; ++page) pages.push_back(page);
+    ok = shootWizard(wizard, pages, out, "report-wizard") && ok;
+
+    ReportWizard editor(def, ReportWizard::Mode::Editor, prompter);
+    for (int page = 0; page < ReportWizard::kPageCount; ++page) {
+        if (!editor.tabs()->isTabEnabled(page)) continue;
+        editor.tabs()->setCurrentIndex(page);
+        ok = shoot(editor, out, "report-editor-" + std::to_string(page)) && ok;
+    }
+    editor.hide();
+    return ok;
+}
+
+bool shootDialogs(tw::platform::Prompter& prompter, const tw::config::ReportDefinition& def,
+                  const std::string& out) {
+    bool ok = shootReportWizard(prompter, def, out);
     tw::ui::FilterWizard filters(prompter);
     std::vector<int> filterPages{tw::ui::FilterWizard::kKindPage};
     for (int kind = 0; kind < 13; ++kind) filterPages.push_back(tw::ui::FilterWizard::kFirstKindPage + kind);
@@ -111,6 +137,6 @@ int main(int argc, char** argv) {
         if (!window.grab().save(QString::fromStdString(file))) status = 1;
         std::printf("%s\n", file.c_str());
     }
-    if (!shootDialogs(tool.prompter, out)) status = 1;
+    if (!shootDialogs(tool.prompter, def, out)) status = 1;
     return status;
 }

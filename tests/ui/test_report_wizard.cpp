@@ -374,6 +374,13 @@ TEST(ReportWizard, EveryRefusedPageSaysWhyAndKeepsTheFieldAtFault) {
     EXPECT_TRUE(stayed);
     EXPECT_EQ(prompter.texts(), std::vector<std::string>{text(sid::NeedTrackedEntry)});
     EXPECT_EQ(child<QListWidget>(w, "trackedFiles")->count(), 0);
+
+    // Help opens the topic of the page in front.
+    prompter.clear();
+    w.button(QWizard::HelpButton)->click();
+    ASSERT_EQ(prompter.events().size(), 1u);
+    EXPECT_EQ(prompter.events()[0].kind, test::FakePrompter::Kind::Help);
+    EXPECT_EQ(prompter.events()[0].help, platform::help::ReportWizardTracking);
 }
 
 // The wizard steps past the pages of the other sources; the editor disables their tabs, follows
