@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "platform/strings.h"
+#include "presentation/graph_model.h"
 #include "presentation/help_topics.h"
 #include "support/engine_run.h"
 
@@ -309,6 +310,13 @@ TEST_F(ReportRows, DaysOverNewYear) {
     EXPECT_EQ(table.dateLabelFormat, "d mmm, yy");
     EXPECT_EQ(table.graphStartTime, "2023:12:31:00:00:00");
     EXPECT_EQ(table.graphStep, "0000:00:00:04:48:00");  // two days / 10
+    // The graph: left to right in time, the date axis from the first day in 4.8-hour steps.
+    const GraphModel days = graphOf(table);
+    EXPECT_EQ(days.x, (std::vector<double>{19722, 19723, 19724}));
+    EXPECT_EQ(days.y, (std::vector<double>{1, 3, 4}));
+    ASSERT_FALSE(days.ticks.empty());
+    EXPECT_EQ(days.ticks.front().label, "31 Dec, 23");
+    EXPECT_NEAR(days.ticks[1].x - days.ticks[0].x, 0.2, 1e-9);
 
     expectShown(fill("Bandwidth per Day", true), ViewKind::Chart, 11017);
     EXPECT_EQ(table.title, "Bandwidth Over Time Period");
@@ -338,6 +346,13 @@ TEST_F(ReportRows, HourAndWeekdayBuckets) {
     EXPECT_EQ(graphLabels[23], "11");
     EXPECT_EQ(row(table, 21), (Strings{"9", "2", "25.00%"}));
     EXPECT_EQ(table.key(21), 21);
+    // The bars keep the short labels, in hour order.
+    const GraphModel hours = graphOf(table);
+    ASSERT_EQ(hours.categories.size(), 24u);
+    EXPECT_EQ(hours.categories[0], "12 AM");
+    EXPECT_EQ(hours.categories[13], "1");
+    EXPECT_EQ(hours.y[21], 2);
+    EXPECT_EQ(hours.yAxisTitle, "Hits");
 
     expectShown(fill("Most Popular Hour", true), ViewKind::Chart, 11019);
     const Strings listLabels = column(table, 0);
