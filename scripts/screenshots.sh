@@ -15,5 +15,6 @@ cmake --build build-shots -j "$(nproc)" --target ui_screenshots >/dev/null
 mkdir -p "$out"
 xvfb-run -a -s "-screen 0 1280x800x24" build-shots/tests/ui/ui_screenshots "$out" \
     data/combined/elastic-examples_apache_logs.log semicomplete.com \
-    "General Statistics" "Most Requested Pages" "Individual Page Referrers" "Tracked Files"
+    "General Statistics" "Most Requested Pages" "Individual Page Referrers" "Tracked Files" \
+    "Browser" "Most Popular Hour" "Hits per Day"
 echo "Screenshots written to $out"

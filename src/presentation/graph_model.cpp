@@ -159,6 +159,9 @@ void timeLine(const ReportTable& t, GraphModel& g) {
     double start = 0, step = 0;
     if (t.dateLabelFormat.empty() || !startDay(t.graphStartTime, start)) return;
     if (!stepDays(t.graphStep, step) || step <= 0) step = std::max(1.0, g.xMax - start);
+    // The labels name days only: ticks between midnights would repeat a day's name at a place
+    // that is not that day.
+    step = std::ceil(step - 1e-9);
     // A hundred ticks are more than any axis can label; a step that small is a fault of the
     // table, not a reason to write thousands of labels.
     for (int k = 0; k <= 100; ++k) {

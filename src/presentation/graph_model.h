@@ -46,7 +46,8 @@ struct GraphModel {
 
     // Time: the x range from the first row to the last, and the date axis: a tick at the
     // start time and every step after it up to the end of the range, labelled in the table's
-    // date-label format. Without a format the axis shows plain numbers (no ticks given).
+    // date-label format; the labels name days, so a step is at least one whole day. Without a
+    // format the axis shows plain numbers (no ticks given).
     double xMin = 0;
     double xMax = 0;
     std::vector<AxisTick> ticks;

@@ -14,6 +14,10 @@
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QPageSetupDialog>
+#include <QPrintDialog>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
@@ -22,14 +26,17 @@
 
 #include "config/run_settings.h"
 #include "export/export_run.h"
+#include "export/export_walk.h"
 #include "platform/strings.h"
 #include "ui/export_wizard.h"
+#include "ui/graph_view.h"
 #include "ui/hyperlink_pane.h"
 #include "ui/icons.h"
 #include "ui/list_view.h"
 #include "ui/message_view.h"
 #include "ui/options_sheet.h"
 #include "ui/report_list_dialog.h"
+#include "ui/report_printer.h"
 #include "ui/report_tree.h"
 #include "ui/tree_list_view.h"
 #include "ui/ui_text.h"
@@ -49,11 +56,6 @@ void describe(QAction* action, const QString& prompt) {
     const qsizetype cut = prompt.indexOf('\n');
     action->setStatusTip(cut < 0 ? prompt : prompt.left(cut));
     action->setToolTip(cut < 0 ? prompt : prompt.mid(cut + 1));
-}
-
-// The pane that shows a view kind: graphs are listed until the graph view exists.
-ViewKind paneKind(ViewKind kind) {
-    return kind == ViewKind::Graph ? ViewKind::Chart : kind;
 }
 
 }  // namespace
@@ -120,11 +122,15 @@ void MainWindow::buildMenus() {
     add(report, "save", tr("&Save current report"), {}, tr("Save\nSave the current report"),
         [this] { saveCommand(); });
     report->addSeparator();
-    // Printing comes with the print walk; the commands are in their places meanwhile.
-    add(report, "print", tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P), {}, [] {
-    })->setEnabled(false);
-    add(report, "preview", tr("Print Pre&view"), {}, {}, [] {})->setEnabled(false);
-    add(report, "printSetup", tr("P&rint Setup..."), {}, {}, [] {})->setEnabled(false);
+    add(report, "print", tr("&Print..."), QKeySequence(Qt::CTRL | Qt::Key_P),
+        tr("Print\nPrint the active report"), [this] { printCommand(); });
+    add(report, "preview", tr("Print Pre&view"), {},
+        tr("Print Preview\nDisplay full pages"), [this] { previewCommand(); });
+    add(report, "printSetup", tr("P&rint Setup..."), {},
+        tr("Print Setup\nChange the printer and printing options"), [this] {
+            QPageSetupDialog setup(&printer(), this);
+            setup.exec();
+        });
     report->addSeparator();
     add(report, "options", tr("Op&tions"), QKeySequence(Qt::CTRL | Qt::Key_O), {}, [this] {
         OptionsSheet sheet(s_.settings, s_.prompter, this);
@@ -243,13 +249,14 @@ void MainWindow::reportChosen(presentation::Handle entry) {
 }
 
 void MainWindow::showView(ViewKind kind) {
-    kind = paneKind(kind);
     if (pane_->kind() == kind) return;
     ReportPane* next = nullptr;
     switch (kind) {
         case ViewKind::Chart:
-        case ViewKind::Graph:
             next = new ListView(paneServices_);
+            break;
+        case ViewKind::Graph:
+            next = new GraphView();
             break;
         case ViewKind::TreeList:
             next = new TreeListView(paneServices_);
@@ -286,6 +293,8 @@ void MainWindow::updateCommands() {
     const bool content = present && s_.document.lastFill().hasContent;
     action("export")->setEnabled(present);
     action("save")->setEnabled(present);
+    action("print")->setEnabled(present);
+    action("preview")->setEnabled(content);
     action("copy")->setEnabled(pane_->canCopy());
     action("chartView")->setEnabled(content);
     action("graphView")->setEnabled(content);
@@ -361,6 +370,64 @@ void MainWindow::exportReport() {
         statusBar()->showMessage(tr("Exported to %1").arg(QString::fromStdString(out.address)));
     // The export walk selected every report in turn; show the one the user had chosen.
     reportChosen(tree_->current());
+}
+
+QPrinter& MainWindow::printer() {
+    // Made on first use: looking for printers can take a moment the start-up need not wait.
+    if (!printer_) printer_ = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    return *printer_;
+}
+
+bool MainWindow::printReports(QPrinter& device, bool all) {
+    document::Document& doc = s_.document;
+    if (!doc.reportPresent()) return false;
+    const presentation::Handle shown = tree_->current();
+    ReportPrinter out(device);
+    if (!out.ok()) {
+        s_.prompter.message(
+            tr("The report could not be printed: the printer or the file %1 could not be opened.")
+                .arg(device.outputFileName())
+                .toStdString(),
+            platform::Icon::Warning);
+        return false;
+    }
+    statusBar()->showMessage(tr("Printing..."));
+    if (all) {
+        exporter::exportWalk(doc, [&](const exporter::WalkItem&) {
+            out.print(doc.table(), doc.lastFill().view);
+        });
+    } else {
+        const presentation::FillResult fill = doc.select(shown, {.printWalk = true});
+        if (fill.hasContent) out.print(doc.table(), fill.view);
+    }
+    const bool printed = out.finish();
+    // The walk filled other reports into the table; show the chosen one again.
+    reportChosen(shown);
+    statusBar()->clearMessage();
+    if (!printed)
+        s_.prompter.message(tr("The report could not be printed completely.").toStdString(),
+                            platform::Icon::Warning);
+    return printed;
+}
+
+void MainWindow::printCommand() {
+    if (!s_.document.reportPresent()) return;
+    PrintOptionsDialog options(s_.document.lastFill().hasContent, this);
+    if (options.exec() != QDialog::Accepted) return;
+    const bool all = options.printAll();
+    const bool go = askPrinter_ ? askPrinter_(printer()) : [this] {
+        QPrintDialog dialog(&printer(), this);
+        return dialog.exec() == QDialog::Accepted;
+    }();
+    if (go) printReports(printer(), all);
+}
+
+void MainWindow::previewCommand() {
+    if (!s_.document.reportPresent() || !s_.document.lastFill().hasContent) return;
+    QPrintPreviewDialog preview(&printer(), this);
+    connect(&preview, &QPrintPreviewDialog::paintRequested, this,
+            [this](QPrinter* device) { printReports(*device, false); });
+    preview.exec();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {

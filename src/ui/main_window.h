@@ -17,6 +17,7 @@
 #include "ui/report_pane.h"
 
 class QAction;
+class QPrinter;
 class QSplitter;
 
 namespace tw::ui {
@@ -54,6 +55,14 @@ class MainWindow final : public QMainWindow {
     QSplitter* splitter() const { return splitter_; }
     QAction* action(const QString& objectName) const;
 
+    // The printer the print commands use, with the choices of Print Setup.
+    QPrinter& printer();
+    // Prints the report shown, or every report with content in tree order, onto `device`;
+    // the report shown stays selected. False, after a message, when printing failed.
+    bool printReports(QPrinter& device, bool all);
+    // Stands in for the print dialog (true: print); tests point the printer at a PDF file.
+    void setPrinterQuestion(std::function<bool(QPrinter&)> ask) { askPrinter_ = std::move(ask); }
+
   protected:
     void closeEvent(QCloseEvent* event) override;
 
@@ -71,6 +80,8 @@ class MainWindow final : public QMainWindow {
     void exportReport();
     void openCommand();
     void saveCommand();
+    void printCommand();
+    void previewCommand();
 
     MainWindowServices s_;
     PaneServices paneServices_;
@@ -78,6 +89,8 @@ class MainWindow final : public QMainWindow {
     QSplitter* splitter_ = nullptr;
     ReportPane* pane_ = nullptr;
     QMenu* recentMenu_ = nullptr;
+    std::unique_ptr<QPrinter> printer_;
+    std::function<bool(QPrinter&)> askPrinter_;
 };
 
 }  // namespace tw::ui

@@ -103,12 +103,19 @@ TEST(GraphModel, BarsAndTimeLinesReadTheirValuesAndAxes) {
     EXPECT_EQ(t.y, (std::vector<double>{1, 2, 3}));
     EXPECT_EQ(t.xMin, 19722);
     EXPECT_EQ(t.xMax, 19724);
-    ASSERT_EQ(t.ticks.size(), 11u);
-    EXPECT_EQ(t.ticks.front().x, 19722);
-    EXPECT_EQ(t.ticks.front().label, "31 Dec, 23");
-    EXPECT_NEAR(t.ticks[5].x, 19723, 1e-9);
-    EXPECT_EQ(t.ticks[5].label, "1 Jan, 24");
-    EXPECT_EQ(t.ticks.back().label, "2 Jan, 24");
+    // A step under a day (4.8 hours here) becomes a day: the labels name days.
+    ASSERT_EQ(t.ticks.size(), 3u);
+    EXPECT_EQ(t.ticks[0].x, 19722);
+    EXPECT_EQ(t.ticks[0].label, "31 Dec, 23");
+    EXPECT_EQ(t.ticks[1].x, 19723);
+    EXPECT_EQ(t.ticks[1].label, "1 Jan, 24");
+    EXPECT_EQ(t.ticks[2].label, "2 Jan, 24");
+    // A step of several days and hours is rounded up to whole days.
+    days.graphStep = "0000:00:01:12:00:00";
+    const GraphModel wide = graphOf(days);
+    ASSERT_EQ(wide.ticks.size(), 2u);
+    EXPECT_EQ(wide.ticks[1].x, 19724);
+    days.graphStep = "0000:00:00:04:48:00";
 
     // Without a date format, or with a start time of another shape, the axis shows numbers.
     days.graphStartTime = "yesterday";

@@ -1,10 +1,12 @@
 // Screenshots of the main window after a run on a real log: one PNG per report named on the
 // command line after the output folder; then every page of the report wizard and every tab of
 // the report editor, every page of the filter and export wizards, the destination dialog with
-// each choice, and the help window, each at its own default size.
+// each choice, and the help window, each at its own default size; and every report printed
+// into one PDF file.
 // Used by scripts/screenshots.sh under Xvfb.
 #include <QApplication>
 #include <QPixmap>
+#include <QPrinter>
 #include <QRadioButton>
 #include <QTabBar>
 #include <QTabWidget>
@@ -138,5 +140,13 @@ int main(int argc, char** argv) {
         std::printf("%s\n", file.c_str());
     }
     if (!shootDialogs(tool.prompter, def, out)) status = 1;
+
+    // Every report printed, as Print "all the reports" does, for a look at the pages.
+    QPrinter printer(QPrinter::HighResolution);
+    printer.setOutputFormat(QPrinter::PdfFormat);
+    const std::string pdf = out + "/all-reports.pdf";
+    printer.setOutputFileName(QString::fromStdString(pdf));
+    if (!window.printReports(printer, true)) status = 1;
+    std::printf("%s\n", pdf.c_str());
     return status;
 }
