@@ -51,7 +51,8 @@ const char* const kCliUsage =
     "                       \"/index.html (hits)\": a header line, then the rows,\n"
     "                       cells separated by tabs; \"Hyperlink Tree View\" prints\n"
     "                       the tree, one page a line, indented by level\n"
-    "  --export FORMAT PATH also export the whole report: FORMAT html, csv or docx\n"
+    "  --export FORMAT PATH also export the whole report: FORMAT html, csv or docx,\n"
+    "                       or html-charts for HTML with the graphs drawn in it\n"
     "\n"
     "  -h, --help           show this help and exit\n"
     "\n"
@@ -166,8 +167,11 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
                 f = ExportFormat::Csv;
             } else if (format == "docx") {
                 f = ExportFormat::Docx;
+            } else if (format == "html-charts") {
+                f = ExportFormat::HtmlCharts;
             } else {
-                return fail("unknown export format '" + format + "' (html, csv or docx)");
+                return fail("unknown export format '" + format +
+                            "' (html, html-charts, csv or docx)");
             }
             if (path.empty()) return fail("the export path must not be empty");
             o.exportTo.emplace(f, path);

@@ -8,7 +8,8 @@
 
 namespace tw::app {
 
-enum class ExportFormat { Html, Csv, Docx };
+// HtmlCharts: the HTML export with each graph report's graph drawn before its table.
+enum class ExportFormat { Html, Csv, Docx, HtmlCharts };
 
 struct CliOptions {
     bool help = false;

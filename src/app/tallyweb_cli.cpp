@@ -62,10 +62,13 @@ bool exportTo(tw::document::Document& doc,
               const tw::platform::SettingsProfile& settings, const tw::platform::Clock& clock,
               const tw::exporter::ExportServices& services) {
     tw::config::ExportSettings what;
-    what.ExportExportType = request.first == tw::app::ExportFormat::Html ? tw::exporter::kHtml
-                            : request.first == tw::app::ExportFormat::Csv
-                                ? tw::exporter::kCommaDelimited
-                                : tw::exporter::kWord;
+    using tw::app::ExportFormat;
+    const ExportFormat format = request.first;
+    what.ExportExportType = format == ExportFormat::Html || format == ExportFormat::HtmlCharts
+                                ? tw::exporter::kHtml
+                            : format == ExportFormat::Csv ? tw::exporter::kCommaDelimited
+                                                          : tw::exporter::kWord;
+    what.ExportGraphs = format == ExportFormat::HtmlCharts ? 1 : 0;
     what.ExportLocation = request.second;
     const bool ftp = request.second.rfind("ftp://", 0) == 0;
     what.ExportServiceType = ftp ? tw::exporter::kFtpUpload : tw::exporter::kLocalFile;

@@ -17,6 +17,7 @@ struct ExportSettings {
     int ExportServiceType = 1;
     std::string ExportUsername;
     std::string ExportPassword;
+    int ExportGraphs = 0;  // HTML only: each graph report's graph drawn before its table
 
     bool operator==(const ExportSettings&) const = default;
 };

@@ -75,6 +75,7 @@ ReportDefinition loadReport(const platform::SettingsProfile& p, int index) {
     d.exportSettings.ExportPassword = p.getString(section, "ExportPassword", "");
     d.Export = p.getInt(section, "Export", 0);
     d.ApacheTwoFileFormat = p.getInt(section, "ApacheTwoFileFormat", 0);
+    d.exportSettings.ExportGraphs = p.getInt(section, "ExportGraphs", 0);
 
     const int tracked = std::clamp(p.getInt(section, "NumTrackFiles", 0), 0, kMaxStoredTrackFiles);
     const std::string tracks = trackSection(section);
@@ -116,6 +117,8 @@ void saveReport(platform::SettingsProfile& p, int index, const ReportDefinition&
     p.setString(section, "ExportPassword", d.exportSettings.ExportPassword);
     p.setInt(section, "Export", d.Export);
     p.setInt(section, "ApacheTwoFileFormat", d.ApacheTwoFileFormat);
+    // Newer than the other values, so it comes after them.
+    p.setInt(section, "ExportGraphs", d.exportSettings.ExportGraphs);
 }
 
 std::vector<ReportDefinition> loadReportList(const platform::SettingsProfile& p) {

@@ -11,6 +11,7 @@
 #include "export/docx_writer.h"
 #include "export/export_walk.h"
 #include "export/html_writer.h"
+#include "export/svg_chart.h"
 #include "platform/strings.h"
 
 namespace tw::exporter {
@@ -152,11 +153,19 @@ ExportOutcome runExport(document::Document& doc, const config::ExportSettings& w
     }
     const std::string target = toFtp ? temp.path : location;
     std::unique_ptr<ReportWriter> writer;
-    if (what.ExportExportType == kWord)
+    GraphSink graphs;
+    if (what.ExportExportType == kWord) {
         writer = std::make_unique<DocxWriter>();
-    else
-        writer = std::make_unique<HtmlWriter>();
-    if (!exportDocument(doc, *writer, target, settings.TruncateExport, settings.globalFilters)) {
+    } else {
+        auto html = std::make_unique<HtmlWriter>();
+        if (what.ExportGraphs != 0) {
+            HtmlWriter* page = html.get();
+            graphs = [page](const presentation::GraphModel& g) { page->writeGraphic(svgChart(g)); };
+        }
+        writer = std::move(html);
+    }
+    if (!exportDocument(doc, *writer, target, settings.TruncateExport, settings.globalFilters,
+                        graphs)) {
         const std::string& why = writer->failure();
         showError(s.prompter, "The report could not be written to " + target + ": " +
                                   (why.empty() ? std::string("unknown error") : why) + ".");

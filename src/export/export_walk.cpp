@@ -8,20 +8,57 @@ namespace tw::exporter {
 
 using presentation::ReportId;
 
-void exportWalk(document::Document& doc, const std::function<void(const WalkItem&)>& exportReport) {
+namespace {
+
+// Puts the chart mode back however the walk ends.
+class ChartModeKept {
+  public:
+    explicit ChartModeKept(presentation::Catalogue& c) : catalogue_(c), mode_(c.chartMode()) {}
+    ~ChartModeKept() { catalogue_.setChartMode(mode_); }
+    ChartModeKept(const ChartModeKept&) = delete;
+    ChartModeKept& operator=(const ChartModeKept&) = delete;
+    bool mode() const { return mode_; }
+
+  private:
+    presentation::Catalogue& catalogue_;
+    bool mode_;
+};
+
+}  // namespace
+
+void exportWalk(document::Document& doc, const std::function<void(const WalkItem&)>& exportReport,
+                WalkOptions options) {
     const presentation::Handle previous = doc.selected();
-    const presentation::Catalogue& catalogue = doc.catalogue();
+    presentation::Catalogue& catalogue = doc.catalogue();
+    const ChartModeKept kept(catalogue);
     for (const presentation::Handle h : catalogue.depthFirst()) {
         const presentation::CatalogueEntry* entry = catalogue.entry(h);
         if (entry == nullptr) continue;
-        const presentation::FillResult fill = doc.select(h, {.exportWalk = true});
+        std::optional<presentation::GraphModel> graph;
+        presentation::FillResult fill;
+        if (options.graphs) {
+            // Only graph mode tells which reports have a graph, and its table is the one the
+            // graph shows (the hours there are bare numbers, as the narrow bars need).
+            catalogue.setChartMode(false);
+            fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+            catalogue.setChartMode(kept.mode());
+            if (fill.hasContent && fill.view == presentation::ViewKind::Graph) {
+                graph = presentation::graphOf(doc.table());
+                // The export's table stays the one the chosen mode shows.
+                if (kept.mode())
+                    fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+            }
+        } else {
+            fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+        }
         if (!fill.hasContent) continue;
         const presentation::CatalogueEntry* parent = catalogue.entry(entry->parent);
         exportReport(WalkItem{
             .handle = h,
             .title = entry->title,
             .report = entry->report,
-            .parentIsTrackedFiles = parent != nullptr && parent->title == "Tracked Files"});
+            .parentIsTrackedFiles = parent != nullptr && parent->title == "Tracked Files",
+            .graph = std::move(graph)});
     }
     doc.select(previous);
 }
@@ -88,7 +125,7 @@ bool writeHeading(ReportWriter& writer, const std::string& target, std::string_v
 }
 
 void writeReportSection(ReportWriter& writer, const presentation::ReportTable& table, int rowLimit,
-                        bool grouped) {
+                        bool grouped, const std::function<void()>& beforeTable) {
     writer.beginReportSection();
     writer.alignment = kLeft;
     writer.cellSpacing = 5;
@@ -120,6 +157,7 @@ void writeReportSection(ReportWriter& writer, const presentation::ReportTable& t
         writer.lineBreak();
         writer.lineBreak();
     }
+    if (beforeTable) beforeTable();
 
     const int rows = table.rows();
     const int used = rowLimit != -1 && rowLimit < rows ? rowLimit : rows;
@@ -208,17 +246,24 @@ SectionLimits sectionLimits(ReportId report, int truncateExport) {
 }
 
 bool exportDocument(document::Document& doc, ReportWriter& writer, const std::string& target,
-                    int truncateExport, const config::FilterList& globalFilters) {
+                    int truncateExport, const config::FilterList& globalFilters,
+                    const GraphSink& graphs) {
     try {
         config::FilterList filters = globalFilters;
         const config::FilterList& own = doc.definition().filters;
         filters.insert(filters.end(), own.begin(), own.end());
         const bool opened =
             writeHeading(writer, target, doc.definition().Domain, doc.runStart(), filters);
-        exportWalk(doc, [&](const WalkItem& item) {
-            const SectionLimits limits = sectionLimits(item.report, truncateExport);
-            writeReportSection(writer, doc.table(), limits.rowLimit, limits.grouped);
-        });
+        exportWalk(
+            doc,
+            [&](const WalkItem& item) {
+                const SectionLimits limits = sectionLimits(item.report, truncateExport);
+                std::function<void()> beforeTable;
+                if (item.graph) beforeTable = [&] { graphs(*item.graph); };
+                writeReportSection(writer, doc.table(), limits.rowLimit, limits.grouped,
+                                   beforeTable);
+            },
+            {.graphs = static_cast<bool>(graphs)});
         writeFooter(writer);
         const bool closed = writer.close();
         return opened && closed;

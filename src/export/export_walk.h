@@ -6,6 +6,7 @@
 // Threads: the user-interface thread, with no run active. Nothing throws.
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -13,6 +14,7 @@
 #include "document/document.h"
 #include "export/report_writer.h"
 #include "presentation/catalogue.h"
+#include "presentation/graph_model.h"
 #include "presentation/report_table.h"
 
 namespace tw::exporter {
@@ -27,21 +29,33 @@ struct WalkItem {
     std::string title{};
     presentation::ReportId report = presentation::ReportId::GeneralStatistics;
     bool parentIsTrackedFiles = false;
+    // The report's graph, only when the walk was asked for graphs and the report has one.
+    std::optional<presentation::GraphModel> graph{};
+};
+
+struct WalkOptions {
+    // Works out the graph of every report that has one, whatever the catalogue's chart mode;
+    // the table handed on is still the one of that mode.
+    bool graphs = false;
+    // The walk prints: the fill step knows that some views cannot go on paper.
+    bool printing = false;
 };
 
 // Selects every entry depth first (export-walk flag set) and calls `exportReport` for each one
 // whose fill has content, the document's table then holding it; the entry selected before is
-// selected again afterwards.
-void exportWalk(document::Document& doc, const std::function<void(const WalkItem&)>& exportReport);
+// selected again afterwards, and the chart mode is as it was.
+void exportWalk(document::Document& doc, const std::function<void(const WalkItem&)>& exportReport,
+                WalkOptions options = {});
 
 // The heading block, with the filters paragraph when `filters` is not empty. Opens the writer
 // on `target`; false when it could not be opened.
 bool writeHeading(ReportWriter& writer, const std::string& target, std::string_view domain,
                   std::int64_t runTime, const config::FilterList& filters);
 // One report: title bar, description and at most `rowLimit` rows (-1: all). Grouped reports
-// show parent rows bold and indent child rows by their level.
+// show parent rows bold and indent child rows by their level. `beforeTable`, when given, is
+// called after the description, where the table (or the note that there is none) follows.
 void writeReportSection(ReportWriter& writer, const presentation::ReportTable& table, int rowLimit,
-                        bool grouped);
+                        bool grouped, const std::function<void()>& beforeTable = {});
 // The closing paragraphs; does not close the writer.
 void writeFooter(ReportWriter& writer);
 
@@ -54,10 +68,15 @@ SectionLimits sectionLimits(presentation::ReportId report, int truncateExport);
 // "%B %d, %Y at %I:%M %p" of `time` in local time.
 std::string formatRunTime(std::int64_t time);
 
+// Draws a report's graph into the document being written.
+using GraphSink = std::function<void(const presentation::GraphModel&)>;
+
 // Heading, walk and footer into `writer`, then closes it. The heading lists the global
-// filters followed by the definition's own. False when the file could not be written; the
-// writer's failure() then says why.
+// filters followed by the definition's own. With a `graphs` sink, every report that has a
+// graph hands it to the sink before its table; without one the walk works out no graphs.
+// False when the file could not be written; the writer's failure() then says why.
 bool exportDocument(document::Document& doc, ReportWriter& writer, const std::string& target,
-                    int truncateExport, const config::FilterList& globalFilters);
+                    int truncateExport, const config::FilterList& globalFilters,
+                    const GraphSink& graphs = {});
 
 }  // namespace tw::exporter

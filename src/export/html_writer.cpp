@@ -152,6 +152,12 @@ void HtmlWriter::writeText(std::string_view text) {
     writeMarkup(escapeHtml(text));
 }
 
+void HtmlWriter::writeGraphic(std::string_view markup) {
+    put("\r\n");
+    put(markup);
+    put("<br>\r\n");
+}
+
 void HtmlWriter::indent() {
     put("&nbsp;&nbsp;&nbsp; ");
 }

@@ -44,6 +44,10 @@ class HtmlWriter final : public ReportWriter {
     void anchor(std::string_view name, std::string_view text) override;
     void link(std::string_view address, std::string_view text) override;
 
+    // Markup the caller made safe itself (a graph's SVG), written as it is, followed by a
+    // line break so that what comes after starts below it.
+    void writeGraphic(std::string_view markup);
+
   private:
     // The font and style handling of write text around markup that is already safe.
     void writeMarkup(std::string_view markup);

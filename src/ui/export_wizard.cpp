@@ -1,5 +1,6 @@
 #include "ui/export_wizard.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QFileDialog>
 #include <QHBoxLayout>
@@ -172,12 +173,21 @@ ExportLocationPage::ExportLocationPage(ExportWizard& wizard, int exportType)
         layout->addWidget(wrapped(tr("Note: exporting to Word is significantly slower than "
                                      "exporting to HTML or Comma-Delimited format."),
                                   this));
+    if (exportType == kHtml) {
+        // Only the HTML writer can draw the graphs (as pictures inside the page).
+        includeGraphs_ = new QCheckBox(tr("Include &graphs"), this);
+        includeGraphs_->setObjectName("includeGraphs");
+        layout->addWidget(includeGraphs_);
+        connect(includeGraphs_, &QCheckBox::toggled, this,
+                [this](bool on) { wizard_.settings_.ExportGraphs = on ? 1 : 0; });
+    }
     layout->addStretch(1);
     connect(button_, &QPushButton::clicked, this, &ExportLocationPage::chooseDestination);
 }
 
 void ExportLocationPage::initializePage() {
     location_->setText(QString::fromStdString(wizard_.settings_.ExportLocation));
+    if (includeGraphs_) includeGraphs_->setChecked(wizard_.settings_.ExportGraphs != 0);
 }
 
 void ExportLocationPage::chooseDestination() {

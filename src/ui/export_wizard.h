@@ -13,6 +13,7 @@
 #include "platform/prompts.h"
 #include "ui/destination_dialog.h"
 
+class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
@@ -94,6 +95,8 @@ class ExportLocationPage final : public QWizardPage {
     int nextId() const override { return -1; }
     QLineEdit* locationField() const { return location_; }
     QPushButton* locationButton() const { return button_; }
+    // "Include graphs", on the HTML page only; null on the Word page.
+    QCheckBox* includeGraphsBox() const { return includeGraphs_; }
 
   private:
     void chooseDestination();
@@ -101,6 +104,7 @@ class ExportLocationPage final : public QWizardPage {
     int exportType_;
     QLineEdit* location_;
     QPushButton* button_;
+    QCheckBox* includeGraphs_ = nullptr;
 };
 
 // Page 4: the directory of the comma-delimited files.

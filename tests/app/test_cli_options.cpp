@@ -49,6 +49,14 @@ TEST(CliOptions, OneOffReportWithEveryOption) {
     ASSERT_TRUE(o.exportTo.has_value());
     EXPECT_EQ(o.exportTo->first, ExportFormat::Csv);
     EXPECT_EQ(o.exportTo->second, "/tmp/out");
+    for (const auto& [word, format] :
+         {std::pair{"html", ExportFormat::Html}, std::pair{"html-charts", ExportFormat::HtmlCharts},
+          std::pair{"docx", ExportFormat::Docx}}) {
+        const CliParse e = parseCliOptions({"--export", word, "/tmp/r", "a.log"});
+        ASSERT_EQ(e.error, "") << word;
+        EXPECT_EQ(e.options.exportTo.value().first, format) << word;
+    }
+    EXPECT_NE(std::string(kCliUsage).find("html-charts"), std::string::npos);
     EXPECT_EQ(o.logs, (std::vector<std::string>{"a.log", "-odd.log"}));
 
     const CliOptions d = parseCliOptions({"a.log"}).options;

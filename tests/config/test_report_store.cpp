@@ -31,7 +31,7 @@ ReportDefinition fullDefinition(const std::string& name) {
     d.Root = "http://www.example.com/index.html";
     d.RecursionDepth = 7;
     d.PasswordProtected = 1;
-    d.exportSettings = {2, "ftp://up.example.com/out.html", 3, "uploader", "pw;2"};
+    d.exportSettings = {2, "ftp://up.example.com/out.html", 3, "uploader", "pw;2", 1};
     d.Export = 1;
     d.ApacheTwoFileFormat = 1;
     d.filters = {Filter{1, kFilterBrowser, "MSIE ", 1, 2, 3, 4, 2},
@@ -79,7 +79,7 @@ TEST(ReportStore, WritesInTheStoredOrder) {
          {"Domain", "DefaultPage", "EnableDNS", "Name", "Local", "Sitename", "Username", "Password",
           "PasswordProtected", "Internet", "Root", "RecursionDepth", "ExportExportType",
           "ExportLocation", "ExportServiceType", "ExportUsername", "ExportPassword", "Export",
-          "ApacheTwoFileFormat"})
+          "ApacheTwoFileFormat", "ExportGraphs"})
         expected.emplace_back("Report 0", v);
     EXPECT_EQ(s.writes, expected);
 }

@@ -5,6 +5,7 @@
 #include <stdlib.h>
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -39,7 +40,8 @@ static void PrintTo(const QString& text, std::ostream* os) {
 namespace tw::config {
 static void PrintTo(const ExportSettings& s, std::ostream* os) {
     *os << "{type " << s.ExportExportType << ", \"" << s.ExportLocation << "\", service "
-        << s.ExportServiceType << ", user \"" << s.ExportUsername << "\"}";
+        << s.ExportServiceType << ", user \"" << s.ExportUsername << "\", graphs "
+        << s.ExportGraphs << "}";
 }
 }  // namespace tw::config
 
@@ -178,6 +180,48 @@ TEST(ExportWizard, FilePagesNeedALocationFromTheDestinationDialog) {
         expected.ExportExportType = type;
         EXPECT_EQ(wizard.settings(), expected);
     }
+}
+
+// The HTML page's "Include graphs" starts from the settings and is what the export reads; the
+// Word page has no such box.
+TEST(ExportWizard, IncludeGraphsOnTheHtmlPageSetsTheExportSetting) {
+    test::FakePrompter prompter;
+    config::ExportSettings stored;
+    stored.ExportGraphs = 1;
+    ExportWizard wizard(prompter, ExportWizard::Mode::Settings, stored);
+    wizard.setDestinationPicker(
+        [](QWidget*, const config::ExportSettings& current, const DestinationFormat&) {
+            config::ExportSettings chosen = current;
+            chosen.ExportLocation = "/tmp/report.html";
+            chosen.ExportServiceType = exporter::kLocalFile;
+            return std::optional<config::ExportSettings>(chosen);
+        });
+    toFormatPage(wizard, exporter::kHtml);
+    auto* page = static_cast<ExportLocationPage*>(wizard.currentPage());
+    auto* box = page->findChild<QCheckBox*>("includeGraphs");
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box, page->includeGraphsBox());
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(box->isChecked()) << "initialised from the stored settings";
+    box->click();
+    EXPECT_EQ(wizard.settings().ExportGraphs, 0);
+    box->click();
+    EXPECT_EQ(wizard.settings().ExportGraphs, 1);
+    page->locationButton()->click();
+    EXPECT_TRUE(box->isChecked()) << "choosing the destination keeps the choice";
+    finish(wizard);
+    EXPECT_EQ(wizard.result(), QDialog::Accepted);
+    EXPECT_EQ(wizard.settings().ExportGraphs, 1);
+    EXPECT_EQ(wizard.settings().ExportLocation, "/tmp/report.html");
+
+    ExportWizard fresh(prompter, ExportWizard::Mode::Export);
+    toFormatPage(fresh, exporter::kHtml);
+    auto* unchecked = fresh.currentPage()->findChild<QCheckBox*>("includeGraphs");
+    ASSERT_NE(unchecked, nullptr);
+    EXPECT_FALSE(unchecked->isChecked());
+    EXPECT_EQ(fresh.page(ExportWizard::kWordPage)->findChild<QCheckBox*>("includeGraphs"),
+              nullptr);
+    EXPECT_TRUE(prompter.events().empty());
 }
 
 // Page 4: an empty directory is refused; a missing one is offered for creation.
