@@ -393,9 +393,10 @@ bool MainWindow::printReports(QPrinter& device, bool all) {
     }
     statusBar()->showMessage(tr("Printing..."));
     if (all) {
-        exporter::exportWalk(doc, [&](const exporter::WalkItem&) {
-            out.print(doc.table(), doc.lastFill().view);
-        });
+        exporter::exportWalk(
+            doc,
+            [&](const exporter::WalkItem&) { out.print(doc.table(), doc.lastFill().view); },
+            {.printing = true});
     } else {
         const presentation::FillResult fill = doc.select(shown, {.printWalk = true});
         if (fill.hasContent) out.print(doc.table(), fill.view);

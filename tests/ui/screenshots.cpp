@@ -6,6 +6,8 @@
 // Used by scripts/screenshots.sh under Xvfb.
 #include <QApplication>
 #include <QPixmap>
+#include <QScrollBar>
+#include <QTest>
 #include <QPrinter>
 #include <QRadioButton>
 #include <QTabBar>
@@ -17,11 +19,14 @@
 #include <vector>
 
 #include "platform/strings.h"
+#include "site/spider.h"
+#include "support/local_servers.h"
 #include "tool_window.h"
 #include "ui/destination_dialog.h"
 #include "ui/export_wizard.h"
 #include "ui/filter_wizard.h"
 #include "ui/help_window.h"
+#include "ui/hyperlink_pane.h"
 #include "ui/report_tree.h"
 #include "ui/report_wizard.h"
 
@@ -70,9 +75,73 @@ bool shootReportWizard(tw::platform::Prompter& prompter, tw::config::ReportDefin
     return ok;
 }
 
+// The hyperlink tree of a small site crawled from disk, with a visit log that follows its links,
+// opened two levels deep.
+bool shootHyperlinkTree(const std::string& out) {
+    tw::test::LocalDocumentParts parts;
+    tw::test::ScratchDir site, data;
+    tw::transfer::CurlTransfer transfer;
+    tw::site::SiteSpider crawl{transfer, parts.prompter, (data.path() / "downloads").string()};
+    site.write("index.html",
+               "<title>Example Software</title><a href=\"docs/getting-started.html\">x</a>"
+               "<a href=\"downloads.html\">x</a><a href=\"about.html\">x</a>");
+    site.write("docs/getting-started.html",
+               "<title>Getting started with the example tools</title>"
+               "<a href=\"reference/configuration-options-for-advanced-users.html\">x</a>"
+               "<a href=\"faq.html\">x</a>");
+    site.write("docs/reference/configuration-options-for-advanced-users.html",
+               "<title>Configuration options</title>");
+    site.write("docs/faq.html", "<title>Questions</title>");
+    site.write("downloads.html", "<title>Downloads</title>");
+    site.write("about.html", "<title>About us</title>");
+    std::string log;
+    const auto visit = [&log](const char* page, const char* from, int times) {
+        for (int i = 0; i < times; ++i)
+            log += std::string("10.0.0.") + std::to_string(i % 200 + 1) +
+                   " - - [10/Oct/2020:13:55:36 +0000] \"GET " + page +
+                   " HTTP/1.0\" 200 10 \"http://www.example.org" + from + "\" \"Mozilla/5.0\"\n";
+    };
+    visit("/docs/getting-started.html", "/index.html", 40);
+    visit("/downloads.html", "/index.html", 25);
+    visit("/about.html", "/index.html", 5);
+    visit("/docs/reference/configuration-options-for-advanced-users.html",
+          "/docs/getting-started.html", 12);
+    visit("/docs/faq.html", "/docs/getting-started.html", 7);
+    parts.settings.setDataFolder(data.path().string());
+    tw::document::Document doc({parts.settings, parts.prompter, parts.progress, parts.clock,
+                                parts.files, parts.sources, parts.measure, crawl, parts.resolver});
+    tw::config::ReportDefinition d;
+    d.Name = "Example";
+    d.Path = data.write("access.log", log).string();
+    d.File = 1;
+    d.Domain = "www.example.org";
+    d.DefaultPage = "index.html";
+    d.Root = (site.path() / "index.html").string();
+    d.RecursionDepth = 3;
+    if (!doc.generate(d, tw::ingest::RunMode::Unattended)) return false;
+    tw::ui::HyperlinkPane pane;
+    pane.resize(900, 560);
+    pane.load(doc);
+    pane.show();
+    for (int k = 0; k < 5; ++k) QApplication::processEvents();
+    // Open the root, then its first child, by clicking their boxes as a user would.
+    for (const char* url : {"/index.html", "/docs/getting-started.html"}) {
+        for (const tw::site::NodeLayout& n : pane.layout().nodes) {
+            if (n.node->url != url || !n.toggle || n.open) continue;
+            const QPoint at(n.toggle->left + 3 - pane.diagram()->horizontalScrollBar()->value(),
+                            n.toggle->top + 3 - pane.diagram()->verticalScrollBar()->value());
+            QTest::mouseClick(pane.diagram()->viewport(), Qt::LeftButton, {}, at);
+            break;
+        }
+        for (int k = 0; k < 5; ++k) QApplication::processEvents();
+    }
+    return shoot(pane, out, "Hyperlink-Tree-View");
+}
+
 bool shootDialogs(tw::platform::Prompter& prompter, const tw::config::ReportDefinition& def,
                   const std::string& out) {
     bool ok = shootReportWizard(prompter, def, out);
+    ok = shootHyperlinkTree(out) && ok;
     tw::ui::FilterWizard filters(prompter);
     std::vector<int> filterPages{tw::ui::FilterWizard::kKindPage};
     for (int kind = 0; kind < 13; ++kind) filterPages.push_back(tw::ui::FilterWizard::kFirstKindPage + kind);
