@@ -8,6 +8,7 @@
 #include <QPainterPath>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <limits>
 
 namespace tw::ui {
@@ -67,6 +68,10 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
         regular_.setPointSize(8);
         bold_ = regular_;
         bold_.setBold(true);
+        // The column was measured for a font of about five pixels a letter; the platform's
+        // font is usually wider, and at the bare width even "/index.html" would be cut.
+        const int letter = QFontMetrics(regular_).averageCharWidth();
+        column_ = std::max(site::kTextColumnWidth, site::kTextColumnWidth * letter / 5);
         viewport()->setAutoFillBackground(false);
         updateScrollBars();
     }
@@ -114,6 +119,7 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
     site::TextSize measure(std::string_view text, site::FontKind font, int wrapWidth,
                            bool elideMiddle) const {
         const QFontMetrics metrics(font == site::FontKind::Bold ? bold_ : regular_);
+        if (wrapWidth > 0) wrapWidth = wrapWidth * column_ / site::kTextColumnWidth;
         auto advance = [&](std::string_view s) { return metrics.horizontalAdvance(toQt(s)); };
         if (elideMiddle) {
             std::string shown = site::elidePathMiddle(text, wrapWidth, advance);
@@ -163,7 +169,7 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
         // Wrapped again at the column's width, not the measured one, so the lines break where
         // they broke when measured.
         QRect title = toQt(node.title);
-        title.setWidth(std::max(title.width(), site::kTextColumnWidth));
+        title.setWidth(std::max(title.width(), column_));
         g.drawText(title, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, toQt(node.titleText));
 
         if (!node.toggle) return;
@@ -182,6 +188,7 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
         if (!node.open) g.drawLine(x + 6, y + 35, x + 6, y + 39);
     }
 
+    int column_ = site::kTextColumnWidth;  // the text column, in this font
     std::unique_ptr<site::HyperlinkTree> tree_;
     site::TreeLayout layout_;
     QSize contentSize_{500, 500};
