@@ -156,6 +156,43 @@ bool parseBracketedDate(const char* b, const char* e, LogRecord& rec, const Read
     return setTime(rec, year, month, day, h, mi, s, opt);
 }
 
+// Whether [b, e) has the usual shape "dd/Mon/yyyy:hh:mm:ss" followed by the end or a byte that
+// is no digit: then the first 17 bytes name the minute and bytes 17..19 are ":ss".
+bool usualBracketedDate(const char* b, const char* e) {
+    const auto digit = [b](int i) { return b[i] >= '0' && b[i] <= '9'; };
+    if (e - b < 20 || e - b > 100) return false;
+    if (b[2] != '/' || b[6] != '/' || b[11] != ':' || b[14] != ':' || b[17] != ':') return false;
+    for (const int i : {0, 1, 7, 8, 9, 10, 12, 13, 15, 16, 18, 19})
+        if (!digit(i)) return false;
+    return e - b == 20 || !digit(20);
+}
+
+// Nearly every line falls in the minute of the line before it; for the usual shape the
+// minute's time, hour and weekday are kept and only the seconds are read. Seconds within a
+// minute move neither the hour nor the weekday.
+bool bracketedDate(ReaderState& st, const char* b, const char* e, LogRecord& rec) {
+    const bool usual = usualBracketedDate(b, e);
+    const int seconds = usual ? (b[18] - '0') * 10 + (b[19] - '0') : 60;
+    if (usual && seconds < 60 && st.minuteKnown && st.minuteOffset == st.options.timeOffsetHours &&
+        std::memcmp(b, st.minute, 17) == 0) {
+        rec.time = st.minuteTime + seconds;
+        rec.hour = st.minuteHour;
+        rec.weekday = st.minuteWeekday;
+        return true;
+    }
+    if (!parseBracketedDate(b, e, rec, st.options)) return false;
+    // A leap second and the time markers are left to the full reading every time.
+    if (usual && seconds < 60 && rec.time > 0) {
+        std::memcpy(st.minute, b, 17);
+        st.minuteTime = rec.time - seconds;
+        st.minuteHour = rec.hour;
+        st.minuteWeekday = rec.weekday;
+        st.minuteOffset = st.options.timeOffsetHours;
+        st.minuteKnown = true;
+    }
+    return true;
+}
+
 // hh:mm:ss
 void parseClock(const char* b, const char* e, std::int64_t& h, std::int64_t& mi, std::int64_t& s) {
     h = toInt(b, e);
@@ -346,7 +383,7 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
         assign(rec.agent, ab, ae);
     }
     if (!toBytes(bb, be, rec.bytes)) return refuse(st, RejectReason::Bytes);
-    if (!parseBracketedDate(db, de, rec, st.options)) return refuse(st, RejectReason::Date);
+    if (!bracketedDate(st, db, de, rec)) return refuse(st, RejectReason::Date);
     assign(rec.host, hb, he);
     assign(rec.url, ub, ue);
     setDash(rec.user);

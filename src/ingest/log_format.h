@@ -92,6 +92,13 @@ struct ReaderState {
     bool lastW3cHeaderHadBytes = true;
     // Set by a reader that refuses a line.
     RejectReason reject = RejectReason::None;
+    // The last dated minute of the bracketed readers ("dd/Mon/yyyy:hh:mm") and what it reads as.
+    char minute[17] = {};
+    bool minuteKnown = false;
+    std::int64_t minuteTime = 0;
+    std::int32_t minuteHour = 0;
+    std::int32_t minuteWeekday = 0;
+    decltype(ReaderOptions::timeOffsetHours) minuteOffset = 0;
 };
 
 // Capabilities of a format code (for code 4, from the current field map).

@@ -404,6 +404,35 @@ TEST_F(Readers, DatesOutsideTheCalendarMakeTheLineMalformed) {
               0u);
 }
 
+// Lines read one after another keep the last minute's time; each must still read exactly as it
+// reads on its own: other seconds, a leap second, the next minute and back, odd shapes with the
+// same first bytes, a refused date in between, and a changed time offset.
+TEST_F(Readers, ConsecutiveDatesReadAsEachReadsAlone) {
+    const std::vector<std::string> dates{
+        "31/Dec/2020:23:59:57 +0000", "10/Oct/2020:13:55:36 +0000", "10/Oct/2020:13:55:59 -0700",
+        "10/Oct/2020:13:55:00",
+        "10/Oct/2020:13:55:60 +0000", "10/Oct/2020:13:56:00 +0000", "10/Oct/2020:13:55:01 +0000",
+        "10/Oct/2020:13:55:5 +0000",  "10/Oct/2020:13:55:123 +0000", "10/Oct/2020:13:55:61 +0000",
+        "10/Oct/2020:13:55:07 +0000", "10/Oct/1969:13:55:07 +0000", "10/Oct/1969:13:55:08 +0000",
+        "31/Dec/2020:23:59:59 +0000", "01/Jan/2021:00:00:00 +0000", "31/Dec/2020:23:59:58 +0000"};
+    for (const int offset : {0, -9}) {
+        st.options.timeOffsetHours = offset;
+        for (const std::string& date : dates) {
+            const std::string line = "h - - [" + date + R"(] "GET / HTTP/1.0" 200 1)";
+            const std::size_t inSequence = read(readCommonLine, line);
+            const LogRecord seen = *rec;
+            ReaderState alone;
+            alone.options = st.options;
+            auto fresh = std::make_unique<LogRecord>();
+            EXPECT_EQ(readCommonLine(alone, line.data(), line.size(), *fresh), inSequence) << date;
+            if (inSequence == 0) continue;
+            EXPECT_EQ(seen.time, fresh->time) << date << " offset " << offset;
+            EXPECT_EQ(seen.hour, fresh->hour) << date << " offset " << offset;
+            EXPECT_EQ(seen.weekday, fresh->weekday) << date << " offset " << offset;
+        }
+    }
+}
+
 TEST_F(Readers, CommaLayouts) {
     ASSERT_GT(read(readIisCommaLine, kComma), 0u);
     EXPECT_EQ(rec->host.view(), "192.168.114.201");
