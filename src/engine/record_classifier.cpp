@@ -37,6 +37,11 @@ bool extensionIsOneOf(std::string_view ext, const Pattern (&list)[N]) {
 // Per-thread scratch texts: grown once, then reused, so a record allocates nothing here.
 struct Scratch {
     std::string url, host, unshortened, page, address;
+    // The last record's host as logged, and what it read as: a visit's requests follow each
+    // other, so most records repeat the host of the one before.
+    std::string lastLogged, lastHost;
+    bool lastIsName = false;
+    bool lastKnown = false;
 };
 thread_local Scratch tScratch;
 
@@ -160,8 +165,18 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     // resolver. An address is kept in its canonical spelling from here on, so that the ways one
     // address can be written count as one visitor, share one lookup and meet one filter text.
     std::string& host = s.host;
-    bool isName = !platform::canonicalAddress(rec.host.view(), host);
-    if (isName) host.assign(rec.host.view());
+    bool isName = false;
+    if (s.lastKnown && rec.host.view() == s.lastLogged) {
+        host.assign(s.lastHost);
+        isName = s.lastIsName;
+    } else {
+        isName = !platform::canonicalAddress(rec.host.view(), host);
+        if (isName) host.assign(rec.host.view());
+        s.lastLogged.assign(rec.host.view());
+        s.lastHost.assign(host);
+        s.lastIsName = isName;
+        s.lastKnown = true;
+    }
     std::string& unshortened = s.unshortened;
     if (!isName) {
         std::string resolved = hooks_->resolve(host);
