@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <iterator>
 #include <memory>
 #include <string>
@@ -241,11 +244,26 @@ bool parseIsoDate(const char* db, const char* de, const char* tb, const char* te
 // ---------------------------------------------------------------------------------------------
 // Field scanning over one line [p, end).
 
-// Whether [b, e) holds line bytes only. One branch-free pass the compiler vectorises; it lets
-// the scans below look for their delimiter with memchr instead of testing every byte.
+// Whether [b, e) holds line bytes only. One branch-free pass, sixteen bytes a step where the
+// processor has SSE2 (every x86-64 does); it lets the scans below look for their delimiter with
+// memchr instead of testing every byte. The compiler's own vectorising of the byte loop costs
+// three times as many instructions, for want of an unsigned byte comparison.
 bool allLineBytes(const char* b, const char* e) {
     unsigned bad = 0;
-    for (const char* p = b; p < e; ++p) {
+    const char* p = b;
+#if defined(__SSE2__)
+    const __m128i below = _mm_set1_epi8(0x1F);
+    const __m128i del = _mm_set1_epi8(0x7F);
+    __m128i found = _mm_setzero_si128();
+    for (; e - p >= 16; p += 16) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+        // A byte at most 0x1F is its own minimum with 0x1F.
+        found = _mm_or_si128(found, _mm_cmpeq_epi8(_mm_min_epu8(v, below), v));
+        found = _mm_or_si128(found, _mm_cmpeq_epi8(v, del));
+    }
+    bad = static_cast<unsigned>(_mm_movemask_epi8(found));
+#endif
+    for (; p < e; ++p) {
         const Byte c = at(p);
         bad |= static_cast<unsigned>(c < 0x20) | static_cast<unsigned>(c == 0x7F);
     }

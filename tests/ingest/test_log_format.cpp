@@ -433,6 +433,28 @@ TEST_F(Readers, ConsecutiveDatesReadAsEachReadsAlone) {
     }
 }
 
+// A control byte anywhere in the line sends it down the byte-by-byte scan, which refuses a
+// control byte inside the quoted agent; at every position, and for each kind of such byte, the
+// line is refused exactly as one whose other bytes are all ordinary. Bytes from 0x80 up are
+// ordinary line bytes.
+TEST_F(Readers, AControlByteAnywhereInTheAgentIsSeen) {
+    const std::string head = R"(192.0.2.1 - - [10/Oct/2020:13:55:36 +0000] "GET /a.html HTTP/1.0" )"
+                             R"(200 10 "http://example.com/" ")";
+    const std::string agent = "Mozilla/5.0 (X11; Linux x86_64) Gecko/20100101 Firefox/120.0";
+    const std::string whole = head + agent + "\"";
+    ASSERT_EQ(read(readCombinedLine, whole), whole.size());
+    std::string withHigh = whole;
+    withHigh[head.size() + 3] = '\xC3';
+    EXPECT_EQ(read(readCombinedLine, withHigh), withHigh.size());
+    for (const char bad : {'\x01', '\x1F', '\x7F', '\t'})
+        for (std::size_t i = 0; i < agent.size(); ++i) {
+            std::string line = whole;
+            line[head.size() + i] = bad;
+            EXPECT_EQ(read(readCombinedLine, line), 0u)
+                << "byte " << static_cast<int>(bad) << " at " << head.size() + i;
+        }
+}
+
 TEST_F(Readers, CommaLayouts) {
     ASSERT_GT(read(readIisCommaLine, kComma), 0u);
     EXPECT_EQ(rec->host.view(), "192.168.114.201");
