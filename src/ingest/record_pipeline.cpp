@@ -263,6 +263,9 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
         std::size_t p = static_cast<std::size_t>(pos - winStart);
         std::size_t nextLf = 0;  // cached position of the next LF at or after p (wlen: none)
         bool lfKnown = false;
+        // The same for CR: a log without any is searched for one once a window, not once a line.
+        std::size_t nextCr = 0;
+        bool crKnown = false;
         bool grow = false;
 
         while (p < wlen) {
@@ -279,9 +282,12 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                 nextLf = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : wlen;
                 lfKnown = true;
             }
-            const void* cr = std::memchr(b + p, '\r', nextLf - p);
-            const std::size_t e =
-                cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - b) : nextLf;
+            if (!crKnown || nextCr < p) {
+                const void* q = std::memchr(b + p, '\r', wlen - p);
+                nextCr = q ? static_cast<std::size_t>(static_cast<const char*>(q) - b) : wlen;
+                crKnown = true;
+            }
+            const std::size_t e = std::min(nextCr, nextLf);
             if (e == wlen && !reachesEnd) {
                 // The line goes on past this window: map again from the line's start, so no
                 // line is ever cut in two. A line longer than a whole stretch gets a larger

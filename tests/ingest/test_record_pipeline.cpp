@@ -294,13 +294,31 @@ TEST(RecordPipeline, LineEndsCommentsAndTails) {
         "\x01\x02"
         "2.2.2.2 - - [10/Oct/2020:13:55:36 -0700] \"GET /b HTTP/1.0\" 200 2\n\r\n"
         "3.3.3.3 - - [10/Oct/2020:13:55:36 -0700] \"GET /c HTTP/1.0\" 200 3";
-    Harness h;
-    h.files.add("c.log", common);
-    ASSERT_EQ(h.read("c.log", false, 5, kFormatCommon), ReadOutcome::Done);
-    EXPECT_EQ(h.analyser->inOrder(),
+    // One stretch cuts every line; the default one holds the file, so line ends found ahead
+    // of the line being read must still end their own lines only.
+    for (const std::size_t stretch : {std::size_t{5}, kDefaultStretchBytes}) {
+        Harness h;
+        h.files.add("c.log", common);
+        ASSERT_EQ(h.read("c.log", false, stretch, kFormatCommon), ReadOutcome::Done);
+        EXPECT_EQ(h.analyser->inOrder(),
+                  (std::vector<std::string>{"1.1.1.1|/a|200|1||A", "2.2.2.2|/b|200|2||A",
+                                            "3.3.3.3|/c|200|3||A"}))
+            << stretch;
+        EXPECT_EQ(h.lines, 4u) << stretch;
+    }
+    // LF lines first, a CR far ahead of them, then an LF line again.
+    const std::string late =
+        "1.1.1.1 - - [10/Oct/2020:13:55:36 -0700] \"GET /a HTTP/1.0\" 200 1\n"
+        "2.2.2.2 - - [10/Oct/2020:13:55:36 -0700] \"GET /b HTTP/1.0\" 200 2\n"
+        "3.3.3.3 - - [10/Oct/2020:13:55:36 -0700] \"GET /c HTTP/1.0\" 200 3\r"
+        "4.4.4.4 - - [10/Oct/2020:13:55:36 -0700] \"GET /d HTTP/1.0\" 200 4\n";
+    Harness l;
+    l.files.add("l.log", late);
+    ASSERT_EQ(l.read("l.log", false, kDefaultStretchBytes, kFormatCommon), ReadOutcome::Done);
+    EXPECT_EQ(l.analyser->inOrder(),
               (std::vector<std::string>{"1.1.1.1|/a|200|1||A", "2.2.2.2|/b|200|2||A",
-                                        "3.3.3.3|/c|200|3||A"}));
-    EXPECT_EQ(h.lines, 4u);
+                                        "3.3.3.3|/c|200|3||A", "4.4.4.4|/d|200|4||A"}));
+    EXPECT_EQ(l.lines, 4u);
 
     const std::string iis =
         "192.168.114.201, -, 03/20/01, 7:55:20, W3SVC2, SERVER, 172.21.13.45, 4502, 163, 3223, "
