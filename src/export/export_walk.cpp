@@ -31,6 +31,8 @@ void exportWalk(document::Document& doc, const std::function<void(const WalkItem
     const presentation::Handle previous = doc.selected();
     presentation::Catalogue& catalogue = doc.catalogue();
     const ChartModeKept kept(catalogue);
+    const document::Document::SelectOptions walking{.exportWalk = true,
+                                                    .printWalk = options.printing};
     for (const presentation::Handle h : catalogue.depthFirst()) {
         const presentation::CatalogueEntry* entry = catalogue.entry(h);
         if (entry == nullptr) continue;
@@ -40,16 +42,15 @@ void exportWalk(document::Document& doc, const std::function<void(const WalkItem
             // Only graph mode tells which reports have a graph, and its table is the one the
             // graph shows (the hours there are bare numbers, as the narrow bars need).
             catalogue.setChartMode(false);
-            fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+            fill = doc.select(h, walking);
             catalogue.setChartMode(kept.mode());
             if (fill.hasContent && fill.view == presentation::ViewKind::Graph) {
                 graph = presentation::graphOf(doc.table());
                 // The export's table stays the one the chosen mode shows.
-                if (kept.mode())
-                    fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+                if (kept.mode()) fill = doc.select(h, walking);
             }
         } else {
-            fill = doc.select(h, {.exportWalk = true, .printWalk = options.printing});
+            fill = doc.select(h, walking);
         }
         if (!fill.hasContent) continue;
         const presentation::CatalogueEntry* parent = catalogue.entry(entry->parent);

@@ -159,24 +159,35 @@ bool parseBracketedDate(const char* b, const char* e, LogRecord& rec, const Read
     return setTime(rec, year, month, day, h, mi, s, opt);
 }
 
-// Whether [b, e) has the usual shape "dd/Mon/yyyy:hh:mm:ss" followed by the end or a byte that
-// is no digit: then the first 17 bytes name the minute and bytes 17..19 are ":ss".
-bool usualBracketedDate(const char* b, const char* e) {
-    const auto digit = [b](int i) { return b[i] >= '0' && b[i] <= '9'; };
-    if (e - b < 20 || e - b > 100) return false;
-    if (b[2] != '/' || b[6] != '/' || b[11] != ':' || b[14] != ':' || b[17] != ':') return false;
-    for (const int i : {0, 1, 7, 8, 9, 10, 12, 13, 15, 16, 18, 19})
-        if (!digit(i)) return false;
-    return e - b == 20 || !digit(20);
+bool isDigitAt(const char* b, int i) {
+    return b[i] >= '0' && b[i] <= '9';
+}
+
+// The seconds of a date text that goes on as ":ss" after its 17th byte and then ends, or goes on
+// with a byte that is no digit; 60 (never kept) for any other text.
+int secondsAfterMinute(const char* b, const char* e) {
+    if (e - b < 20 || e - b > 100 || b[17] != ':' || !isDigitAt(b, 18) || !isDigitAt(b, 19) ||
+        (e - b > 20 && isDigitAt(b, 20)))
+        return 60;
+    return (b[18] - '0') * 10 + (b[19] - '0');
+}
+
+// Whether the first 17 bytes have the usual shape "dd/Mon/yyyy:hh:mm", so that they alone name
+// the minute the full reading finds.
+bool usualMinute(const char* b) {
+    if (b[2] != '/' || b[6] != '/' || b[11] != ':' || b[14] != ':') return false;
+    for (const int i : {0, 1, 7, 8, 9, 10, 12, 13, 15, 16})
+        if (!isDigitAt(b, i)) return false;
+    return true;
 }
 
 // Nearly every line falls in the minute of the line before it; for the usual shape the
 // minute's time, hour and weekday are kept and only the seconds are read. Seconds within a
-// minute move neither the hour nor the weekday.
+// minute move neither the hour nor the weekday. The kept bytes passed usualMinute() when they
+// were kept, so a line that repeats them needs only its seconds checked.
 bool bracketedDate(ReaderState& st, const char* b, const char* e, LogRecord& rec) {
-    const bool usual = usualBracketedDate(b, e);
-    const int seconds = usual ? (b[18] - '0') * 10 + (b[19] - '0') : 60;
-    if (usual && seconds < 60 && st.minuteKnown && st.minuteOffset == st.options.timeOffsetHours &&
+    const int seconds = secondsAfterMinute(b, e);
+    if (seconds < 60 && st.minuteKnown && st.minuteOffset == st.options.timeOffsetHours &&
         std::memcmp(b, st.minute, 17) == 0) {
         rec.time = st.minuteTime + seconds;
         rec.hour = st.minuteHour;
@@ -185,7 +196,7 @@ bool bracketedDate(ReaderState& st, const char* b, const char* e, LogRecord& rec
     }
     if (!parseBracketedDate(b, e, rec, st.options)) return false;
     // A leap second and the time markers are left to the full reading every time.
-    if (usual && seconds < 60 && rec.time > 0) {
+    if (seconds < 60 && rec.time > 0 && usualMinute(b)) {
         std::memcpy(st.minute, b, 17);
         st.minuteTime = rec.time - seconds;
         st.minuteHour = rec.hour;

@@ -6,6 +6,8 @@
 #include <cstdio>
 #include <limits>
 
+#include "ingest/log_time.h"
+
 namespace tw::presentation {
 namespace {
 
@@ -39,34 +41,6 @@ double number(const std::string& text) {
     return ec == std::errc() && std::isfinite(value) ? value : 0.0;
 }
 
-// Days since 1970-01-01 of a proleptic Gregorian date.
-std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
-    y -= m <= 2 ? 1 : 0;
-    const std::int64_t era = (y >= 0 ? y : y - 399) / 400;
-    const auto yoe = static_cast<unsigned>(y - era * 400);
-    const unsigned doy = (153 * (m + (m > 2 ? -3 : 9)) + 2) / 5 + d - 1;
-    const unsigned doe = yoe * 365 + yoe / 4 - yoe / 100 + doy;
-    return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
-}
-
-struct Civil {
-    std::int64_t year;
-    unsigned month;
-    unsigned day;
-};
-
-Civil civilFromDays(std::int64_t z) {
-    z += 719468;
-    const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-    const auto doe = static_cast<unsigned>(z - era * 146097);
-    const unsigned yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-    const unsigned doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-    const unsigned mp = (5 * doy + 2) / 153;
-    const unsigned d = doy - (153 * mp + 2) / 5 + 1;
-    const unsigned m = mp < 10 ? mp + 3 : mp - 9;
-    return {static_cast<std::int64_t>(yoe) + era * 400 + (m <= 2 ? 1 : 0), m, d};
-}
-
 // The six colon-separated fields of a start time or step text; false when it has another shape.
 bool fields(const std::string& text, std::array<std::int64_t, 6>& out) {
     const char* p = text.data();
@@ -87,8 +61,7 @@ bool fields(const std::string& text, std::array<std::int64_t, 6>& out) {
 bool startDay(const std::string& text, double& day) {
     std::array<std::int64_t, 6> f{};
     if (!fields(text, f) || f[1] < 1 || f[1] > 12 || f[2] < 1 || f[2] > 31) return false;
-    day = static_cast<double>(daysFromCivil(f[0], static_cast<unsigned>(f[1]),
-                                            static_cast<unsigned>(f[2]))) +
+    day = static_cast<double>(ingest::daysFromCivil(f[0], static_cast<int>(f[1]), f[2])) +
           static_cast<double>(f[3] * 3600 + f[4] * 60 + f[5]) / 86400.0;
     return true;
 }
@@ -174,7 +147,9 @@ void timeLine(const ReportTable& t, GraphModel& g) {
 }  // namespace
 
 std::string formatDateLabel(std::string_view format, double day) {
-    const Civil c = civilFromDays(static_cast<std::int64_t>(std::floor(day)));
+    const ingest::CivilTime c =
+        ingest::civilFromFrame(static_cast<std::int64_t>(std::floor(day)) * 86400);
+    const char* month = kMonths[static_cast<std::size_t>(c.month - 1)];
     std::string out;
     for (std::size_t i = 0; i < format.size();) {
         const char letter = format[i];
@@ -182,26 +157,26 @@ std::string formatDateLabel(std::string_view format, double day) {
         while (i + run < format.size() && format[i + run] == letter) ++run;
         char buf[32];
         buf[0] = '\0';
-        const auto two = [&buf](unsigned v) { std::snprintf(buf, sizeof buf, "%02u", v % 100); };
+        const auto two = [&buf](int v) { std::snprintf(buf, sizeof buf, "%02d", v % 100); };
         if (letter == 'd') {
             if (run == 1)
-                std::snprintf(buf, sizeof buf, "%u", c.day);
+                std::snprintf(buf, sizeof buf, "%d", c.day);
             else
                 two(c.day);
         } else if (letter == 'm') {
             if (run == 1)
-                std::snprintf(buf, sizeof buf, "%u", c.month);
+                std::snprintf(buf, sizeof buf, "%d", c.month);
             else if (run == 2)
                 two(c.month);
             else if (run == 3)
-                std::snprintf(buf, sizeof buf, "%.3s", kMonths[c.month - 1]);
+                std::snprintf(buf, sizeof buf, "%.3s", month);
             else
-                std::snprintf(buf, sizeof buf, "%s", kMonths[c.month - 1]);
+                std::snprintf(buf, sizeof buf, "%s", month);
         } else if (letter == 'y') {
             if (run <= 2)
-                two(static_cast<unsigned>(((c.year % 100) + 100) % 100));
+                two(((c.year % 100) + 100) % 100);
             else
-                std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(c.year));
+                std::snprintf(buf, sizeof buf, "%d", c.year);
         } else {
             out.append(format.substr(i, run));
             i += run;

@@ -48,16 +48,16 @@ struct Measured {
     bool hasHitLine = false;
 };
 
-Measured measureNode(TreeNode& node, const MeasureText& measure) {
+Measured measureNode(TreeNode& node, const MeasureText& measure, int column) {
     Measured m;
     m.node = &node;
     m.hasHitLine = node.parent != nullptr;
     if (m.hasHitLine)
         m.hit = measure(std::to_string(node.hits) + " hits (" + std::to_string(node.share) + "%)",
                         FontKind::Regular, 0, false);
-    m.address = measure(node.url, FontKind::Bold, kTextColumnWidth, true);
+    m.address = measure(node.url, FontKind::Bold, column, true);
     m.title = measure(node.title.empty() ? std::string_view("(no title)") : node.title,
-                      FontKind::Regular, kTextColumnWidth, false);
+                      FontKind::Regular, column, false);
     return m;
 }
 
@@ -98,10 +98,10 @@ struct Pass {
 };
 
 Pass layOut(TreeNode& root, Point rootAt, std::unordered_map<const TreeNode*, Measured>& cache,
-            const MeasureText& measure) {
+            const MeasureText& measure, int column) {
     auto measured = [&](TreeNode& node) -> const Measured& {
         auto it = cache.find(&node);
-        if (it == cache.end()) it = cache.emplace(&node, measureNode(node, measure)).first;
+        if (it == cache.end()) it = cache.emplace(&node, measureNode(node, measure, column)).first;
         return it->second;
     };
     Pass pass;
@@ -167,13 +167,13 @@ std::string elidePathMiddle(std::string_view text, int available,
     });
 }
 
-TreeLayout layoutTree(TreeNode& root, const MeasureText& measure) {
+TreeLayout layoutTree(TreeNode& root, const MeasureText& measure, int textColumn) {
     try {
         std::unordered_map<const TreeNode*, Measured> cache;
-        const TreeLayout first = assemble(root, layOut(root, {0, 0}, cache, measure));
+        const TreeLayout first = assemble(root, layOut(root, {0, 0}, cache, measure, textColumn));
         // The children of the root's column reach above it; the root moves down by as much so
         // the drawing starts at the top of the scrolled area.
-        TreeLayout laid = assemble(root, layOut(root, {0, -first.bounds.top}, cache, measure));
+        TreeLayout laid = assemble(root, layOut(root, {0, -first.bounds.top}, cache, measure, textColumn));
         laid.bounds = laid.bounds.grown(kMargin);
         return laid;
     } catch (...) {

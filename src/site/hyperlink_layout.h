@@ -102,7 +102,10 @@ struct TreeLayout {
 // Lays the visible part of the tree out: the root and, following the open branch from it, the
 // children of the open page of each level (the last one when several are marked open, which the
 // tree's toggle rule does not let happen). The root is moved down so the drawing's top is 0.
-TreeLayout layoutTree(TreeNode& root, const MeasureText& measure);
+// `textColumn` is the width the address and the title are fitted to; a font wider than the
+// one the column was made for asks for a wider one.
+TreeLayout layoutTree(TreeNode& root, const MeasureText& measure,
+                      int textColumn = kTextColumnWidth);
 
 // The node whose open/close box, one pixel larger on every side, holds `p` (tree coordinates);
 // the first in the layout's order when several do. Null when none does.

@@ -119,7 +119,6 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
     site::TextSize measure(std::string_view text, site::FontKind font, int wrapWidth,
                            bool elideMiddle) const {
         const QFontMetrics metrics(font == site::FontKind::Bold ? bold_ : regular_);
-        if (wrapWidth > 0) wrapWidth = wrapWidth * column_ / site::kTextColumnWidth;
         auto advance = [&](std::string_view s) { return metrics.horizontalAdvance(toQt(s)); };
         if (elideMiddle) {
             std::string shown = site::elidePathMiddle(text, wrapWidth, advance);
@@ -135,8 +134,11 @@ class HyperlinkDiagram final : public QAbstractScrollArea {
     void relayout() {
         if (tree_)
             layout_ = site::layoutTree(
-                tree_->root(), [this](std::string_view text, site::FontKind font, int wrap,
-                                      bool elide) { return measure(text, font, wrap, elide); });
+                tree_->root(),
+                [this](std::string_view text, site::FontKind font, int wrap, bool elide) {
+                    return measure(text, font, wrap, elide);
+                },
+                column_);
         else
             layout_ = {};
         contentSize_ =
