@@ -3,6 +3,7 @@
 // Texts point into the run's string arena.
 #include <cstdint>
 #include <deque>
+#include <vector>
 #include <string_view>
 
 #include "engine/archive.h"
@@ -41,10 +42,22 @@ struct VisitorKind {
         std::uint64_t visits = 0;
         std::uint64_t bytes = 0;
         std::int64_t lastSeen = 0;
+        std::int64_t firstSeen = 0;  // the time of the first request this table took
+    };
+    // A visit that one range of a log started after a request of its own: whether it is a visit
+    // of the whole log depends on the requests of the ranges before, which only the merge knows.
+    struct EarlyVisit {
+        const Item* item;
+        std::int64_t before;  // the latest request of the item in this range before the visit
+        std::int64_t at;
     };
     struct Totals {
         std::uint64_t visits = 0;
         std::uint64_t hits = 0;
+        // Visits started after a request earlier than this are noted in `early` (a table that
+        // reads a later range of a log); a whole-log table notes none.
+        std::int64_t earlyLimit = INT64_MIN;
+        std::vector<EarlyVisit> early;
     };
     static constexpr std::int64_t kVisitGap = 1800;
     static std::uint32_t hash(const Item& i) { return lookup2(i.host.view()); }
@@ -55,6 +68,7 @@ struct VisitorKind {
         if (in.lastSeen - s.lastSeen > kVisitGap) {
             ++s.visits;
             ++t.visits;
+            if (s.lastSeen < t.earlyLimit) t.early.push_back({&s, s.lastSeen, in.lastSeen});
         }
         // The latest request, not the last one read: an earlier line met late (files read
         // out of order, a proxy's delayed write) neither moves the last access back nor lets
@@ -62,9 +76,10 @@ struct VisitorKind {
         if (in.lastSeen > s.lastSeen) s.lastSeen = in.lastSeen;
         ++t.hits;
     }
-    static void onInsert(Item& s, const Item&, Totals& t) {
+    static void onInsert(Item& s, const Item& in, Totals& t) {
         s.hits = 1;
         s.visits = 1;
+        s.firstSeen = in.lastSeen;
         ++t.visits;
         ++t.hits;
     }

@@ -81,6 +81,51 @@ class StatTable {
         return {&node->item, true};
     }
 
+    // Takes in an item of another table of the same kind (another range of the same log): an
+    // equal item is combined with it by `combine(stored, other)`, a new key is stored as a copy
+    // whose texts `own(storedCopy)` makes this table's; false from `own` stores nothing. Kind's
+    // merge and onInsert are not called: the other table already applied them to its records.
+    template <typename Own, typename Combine>
+    Result absorb(const Item& other, Own&& own, Combine&& combine) {
+        const std::uint32_t h = Kind::hash(other);
+        Node** link = &buckets_[h % buckets_.size()];
+        for (Node* n = *link; n != nullptr; n = n->next) {
+            if (n->hash == h && Kind::equals(n->item, other)) {
+                combine(n->item, other);
+                return {&n->item, false};
+            }
+        }
+        Item copy = other;
+        if (!own(copy)) return {nullptr, false};
+        Node* node = newNode();
+        node->item = copy;
+        node->hash = h;
+        node->next = *link;
+        *link = node;
+        ++entries_;
+        if (entries_ > kMaxLoad * buckets_.size()) grow();
+        return {&node->item, true};
+    }
+
+    // The stored item equal to `probe`, or nullptr.
+    const Item* find(const Item& probe) const {
+        const std::uint32_t h = Kind::hash(probe);
+        for (const Node* n = buckets_[h % buckets_.size()]; n != nullptr; n = n->next)
+            if (n->hash == h && Kind::equals(n->item, probe)) return &n->item;
+        return nullptr;
+    }
+
+    // The items in the order their keys were first stored: nodes are handed out from the
+    // chunks in that order. Replaying another table's keys in this order into a table that
+    // had them in the same order before builds the very chains a single table would have.
+    template <typename F>
+    void forEachInserted(F&& f) const {
+        for (std::size_t c = 0; c < chunks_.size(); ++c) {
+            const std::size_t used = c + 1 < chunks_.size() ? chunkSize(c) : chunkNodes_ - freeInChunk_;
+            for (std::size_t i = 0; i < used; ++i) f(chunks_[c][i].item);
+        }
+    }
+
     template <typename F>
     void forEach(F&& f) const {
         for (const Node* head : buckets_)
@@ -117,6 +162,12 @@ class StatTable {
     // grouped item, a days table per tracked file) and a few big ones.
     static constexpr std::size_t kFirstChunkNodes = 4;
     static constexpr std::size_t kMaxChunkNodes = 1024;
+
+    static std::size_t chunkSize(std::size_t index) {
+        std::size_t n = kFirstChunkNodes;
+        for (std::size_t i = 0; i < index && n < kMaxChunkNodes; ++i) n *= 2;
+        return std::min(n, kMaxChunkNodes);
+    }
 
     Node* newNode() {
         if (freeInChunk_ == 0) {
