@@ -3,7 +3,7 @@
 // splitting and parsing alone; with --full the statistics engine classifies every record and
 // finalises its tables, as a real run does.
 //
-//   tallyweb-parsebench [--repeat N] [--parallel] [--full] FILE
+//   tallyweb-parsebench [--repeat N] [--parallel] [--full [--threads N]] FILE
 #include <algorithm>
 #include <charconv>
 #include <chrono>
@@ -25,6 +25,7 @@
 #include "engine/statistics_engine.h"
 #include "ingest/log_format.h"
 #include "ingest/record_pipeline.h"
+#include "ingest/split_reader.h"
 #include "platform/mapped_file.h"
 #include "platform/progress.h"
 
@@ -45,6 +46,7 @@ struct Run {
     int abandoned = 0;
     tw::ingest::ReadOutcome outcome = tw::ingest::ReadOutcome::Done;
     std::string tables;  // --full only
+    std::uint64_t partsAdded = 0, partsReadAgain = 0;
 };
 
 // How the big tables grew: a table that never doubled would hold entries / start buckets per
@@ -81,6 +83,7 @@ std::string tableFigures(const tw::engine::Statistics& s) {
 struct FullOptions {
     std::string domain;  // the site's own domain: referrers from it are internal
     bool tree = false;   // count page transitions, as with a hyperlink tree
+    int threads = 1;     // the file is cut into this many parts, read at once
 };
 
 Run runFull(const std::string& path, std::uint64_t size, bool parallel, const FullOptions& fo) {
@@ -99,9 +102,13 @@ Run runFull(const std::string& path, std::uint64_t size, bool parallel, const Fu
     engine->prepare(size, {def, settings, 0, def.Domain});
     pipeline.start(parallel, size);
     std::uint64_t seen = 0;
-    r.outcome = pipeline.readFile(tw::ingest::kFormatDetect, path, 0, seen);
+    tw::ingest::SplitReader split(*engine, files, progress);
+    split.setThreads(fo.threads);
+    r.outcome = split.read(pipeline, tw::ingest::kFormatDetect, path, 0, size, seen, {});
     r.abandoned = pipeline.stop();
     engine->finalise();
+    r.partsAdded = split.partsAdded();
+    r.partsReadAgain = split.partsReadAgain();
     const auto t1 = std::chrono::steady_clock::now();
     r.seconds = std::chrono::duration<double>(t1 - t0).count();
     r.lines = pipeline.stats().lines;
@@ -191,7 +198,9 @@ int usage() {
         "  --full       classify every record and finalise, as a real run does\n"
         "  --domain D   with --full: the site's own domain (referrers from it are internal;\n"
         "               without it every referrer is)\n"
-        "  --tree       with --full: count page transitions, as a hyperlink tree does\n",
+        "  --tree       with --full: count page transitions, as a hyperlink tree does\n"
+        "  --threads N  with --full: cut the file into N parts read at once, as a run on N\n"
+        "               cores does (default 1)\n",
         stderr);
     return 2;
 }
@@ -216,6 +225,12 @@ int main(int argc, char** argv) {
             full = true;
         } else if (a == "--domain" && i + 1 < argc) {
             fo.domain = argv[++i];
+        } else if (a == "--threads" && i + 1 < argc) {
+            const std::string_view v = argv[++i];
+            const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), fo.threads);
+            if (ec != std::errc() || end != v.data() + v.size() || fo.threads < 1 ||
+                fo.threads > 64)
+                return usage();
         } else if (a == "--tree") {
             fo.tree = true;
         } else if (!a.empty() && a[0] != '-' && path.empty()) {
@@ -252,6 +267,10 @@ int main(int argc, char** argv) {
     std::printf("size:      %llu bytes (%.2f MB)\n", static_cast<unsigned long long>(size), mb);
     std::printf("format:    %d (%s)\n", format, formatName(format));
     std::printf("mode:      %s\n", parallel ? "parallel (64 workers)" : "single");
+    if (full && !parallel)
+        std::printf("threads:   %d (parts added %llu, read again %llu)\n", fo.threads,
+                    static_cast<unsigned long long>(best.partsAdded),
+                    static_cast<unsigned long long>(best.partsReadAgain));
     std::printf("lines:     %llu\n", static_cast<unsigned long long>(best.lines));
     std::printf("records:   %llu (analysed %llu)\n", static_cast<unsigned long long>(best.records),
                 static_cast<unsigned long long>(best.analysed));

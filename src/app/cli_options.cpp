@@ -31,6 +31,8 @@ const char* const kCliUsage =
     "  --depth N            link depth of the hyperlink tree (default 3)\n"
     "  --setting NAME=VALUE override one program setting for this run only\n"
     "                       (repeatable), e.g. TruncateReports=1000, TimeOffset=-2\n"
+    "  --threads N          read each large log on N threads (default: every core;\n"
+    "                       1 with the setting MultithreadMultiple=0)\n"
     "  --rejected FILE      write every log line that could not be read to FILE:\n"
     "                       log file, line number, reason and the line, separated\n"
     "                       by tabs (also with --autoreport)\n"
@@ -127,7 +129,7 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
         } else if (arg == "--domain" || arg == "--default-page" || arg == "--track" ||
                    arg == "--root" || arg == "--depth" || arg == "--setting" || arg == "--report" ||
                    arg == "--autoreport" || arg == "--open" || arg == "--save" ||
-                   arg == "--rejected") {
+                   arg == "--rejected" || arg == "--threads") {
             if (!value(v)) return fail("option '" + arg + "' needs a value");
             if (arg == "--domain") {
                 o.domain = v;
@@ -142,6 +144,10 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
             } else if (arg == "--depth") {
                 if (!parseInt(v, o.depth) || o.depth < 1)
                     return fail("the depth must be a whole number above 0, not '" + v + "'");
+            } else if (arg == "--threads") {
+                if (!parseInt(v, o.threads) || o.threads < 1 || o.threads > 64)
+                    return fail("the thread count must be a whole number from 1 to 64, not '" +
+                                v + "'");
             } else if (arg == "--setting") {
                 const auto eq = v.find('=');
                 if (eq == std::string::npos || eq == 0)

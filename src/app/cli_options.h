@@ -28,6 +28,7 @@ struct CliOptions {
     std::vector<std::string> tracks;
     std::string root;
     int depth = 3;
+    int threads = 0;  // 0: the program setting decides
 
     // NAME=VALUE overrides of program settings, for this run only, in the order given.
     std::vector<std::pair<std::string, std::string>> settings;

@@ -198,6 +198,7 @@ int main(int argc, char** argv) {
     tw::app::ProgramServices program(store, settings, prompter, progress, TALLYWEB_SOURCE_DATA_DIR);
     tw::document::Document& doc = program.document();
     int status = kReport;
+    doc.setThreads(o.threads);
     // Opened before the run, so a path that cannot be written costs no analysis.
     std::FILE* rejectedOut = nullptr;
     std::optional<RejectedFile> rejectedSink;

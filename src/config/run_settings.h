@@ -27,7 +27,7 @@ struct RunSettings {
     int PassiveFTP = 0;
     int TruncateReports = 100;
     int TruncateExport = 30;
-    int MultithreadMultiple = 1;  // kept for the options sheet; nothing else reads it
+    int MultithreadMultiple = 1;  // 0: every log is read on one thread; otherwise on every core
     FilterList globalFilters;     // applied before every report's own
 
     static RunSettings read(const platform::SettingsProfile& profile);

@@ -79,6 +79,9 @@ class Document {
     const ingest::RunSummary& lastRun() const;
     // Where the runs' rejected lines go; not owned, null for nowhere.
     void setRejectedSink(ingest::RejectedLineSink* sink) { run_.setRejectedSink(sink); }
+    // Threads per large log file (0: the program setting decides); see AnalysisRun.
+    void setThreads(int threads) { run_.setThreads(threads); }
+    ingest::AnalysisRun& analysisRun() { return run_; }
 
     presentation::Catalogue& catalogue() { return catalogue_; }
     const presentation::Catalogue& catalogue() const { return catalogue_; }

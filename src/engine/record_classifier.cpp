@@ -118,6 +118,22 @@ bool RecordClassifier::classify(const LogRecord& rec) {
     return rec.caps.hasAccessData;
 }
 
+bool RecordClassifier::addressToResolve(const LogRecord& rec, std::string& address) const {
+    if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
+        !consistent(rec.agent) || !consistent(rec.user) || !rec.caps.hasAccessData)
+        return false;
+    // The first filter pass decides, as in classifyAccess(), whether the host is settled at all.
+    if (filters_ != nullptr && filters_->active() && !filters_->hasHostFilters()) {
+        std::string_view url = rec.url.view();
+        if (options_.removeDirectories) {
+            const std::size_t last = ingest::lastOf(url, '/');
+            if (last != std::string_view::npos && last != 0) url = url.substr(last);
+        }
+        if (!FilterSet::passes(filters_->firstPass(rec, rec.host.view(), url))) return false;
+    }
+    return platform::canonicalAddress(rec.host.view(), address);
+}
+
 std::string_view RecordClassifier::withDefaultPage(std::string_view directory) {
     std::string& page = tScratch.page;
     page.assign(directory);

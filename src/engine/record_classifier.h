@@ -58,6 +58,9 @@ class RecordClassifier {
 
     // True when the record was counted (it passed the checks and the filters).
     bool classify(const ingest::LogRecord& rec);
+    // Whether classify() would ask the hooks for the record's host, and with which address (in
+    // canonical spelling): the lookups of a run can then be made before it counts.
+    bool addressToResolve(const ingest::LogRecord& rec, std::string& address) const;
 
     // Whether `host` is an address (IPv4, zero-padded or not, or IPv6, a zone index allowed)
     // rather than a name.

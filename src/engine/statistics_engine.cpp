@@ -1,5 +1,7 @@
 #include "engine/statistics_engine.h"
 
+#include "engine/range_merge.h"
+
 namespace tw::engine {
 
 StatisticsEngine::StatisticsEngine(std::size_t arenaBlockBytes)
@@ -21,12 +23,14 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     const config::RunSettings& s = context.settings;
     StatisticsOptions o;
     o.totalBytes = totalBytes;
-    o.useLocks = context.definition.EnableDNS != 0;
+    // Only lookups made as the records come run the analysis on many threads at once.
+    o.useLocks = context.definition.EnableDNS != 0 && !(dns_ != nullptr && lookupsAhead_);
     o.caseSensitive = s.CaseSensitive != 0;
     o.removeFirstDot = s.RemoveFirstDot != 0;
     o.lastItems = s.LastItems;
     o.trackedFiles = context.definition.trackFiles;
     stats_.initialise(o);
+    statisticsOptions_ = o;
     ClassifierOptions co;
     co.caseSensitive = o.caseSensitive;
     co.removeDirectories = s.RemoveDirectories != 0;
@@ -36,23 +40,28 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     co.cutAtPound = s.DoNotDisplayPound != 0;
     co.cutAtQuestion = s.DoNotDisplayQuestion != 0;
     co.hyperlinkTree = !context.definition.Root.empty();
+    classifierOptions_ = co;
     classifier_.setOptions(co);
     filters_.compile(s.globalFilters, context.definition.filters, s.AndIncludeFilters != 0,
                      s.AndExcludeFilters != 0, context.definition.ApacheTwoFileFormat != 0);
     classifier_.setFilters(&filters_);
 
-    // Reverse lookups run the records on many workers: they look up at the same time and then
-    // update the tables in line order, so the statistics equal a single-threaded run's.
-    const bool dns = context.definition.EnableDNS != 0;
+    // With lookups, the addresses are looked up many at a time before the count (see
+    // PlannedLookups), which then reads the answers. The older way, kept for comparison, runs the
+    // records on many workers that look up at the same time and update the tables in line
+    // order; both give the statistics of a single-threaded run.
+    const bool dns = context.definition.EnableDNS != 0 && dns_ != nullptr;
+    lookups_ = dns;
+    ordered_ = context.definition.EnableDNS != 0 && !(dns && lookupsAhead_);
     gate_.reset();
-    classifier_.setOrder(dns ? &gate_ : nullptr);
+    classifier_.setOrder(ordered_ ? &gate_ : nullptr);
     classifier_.setCancelFlag(progress_ ? &progress_->cancelFlag() : nullptr);
-    if (dns && dns_) {
+    planned_.clear();
+    if (dns) {
         dns_->start(context.startTime, s.LookupTooOld, s.BadLookupTooOld);
-        classifier_.setHooks(*dns_);
-    } else {
-        classifier_.setHooks(hooks_);
+        planned_.setFallback(dns_.get());
     }
+    classifier_.setHooks(countHooks());
     truncate_ = s.TruncateReports;
     removeFirstDot_ = o.removeFirstDot;
     runStart_ = context.startTime;
@@ -66,6 +75,92 @@ void StatisticsEngine::analyse(const ingest::LogRecord& rec) {
 bool StatisticsEngine::addPage(std::string_view url, std::string_view title,
                                const std::vector<std::string_view>& links) {
     return addSitePage(stats_.sitePages, stats_.arena, url, title, links);
+}
+
+// A later range of a file: its own statistics and classifier (caches included), the engine's
+// options and filters, which it only reads.
+class StatisticsEngine::Range final : public ingest::RangeAnalyser {
+  public:
+    Range(const StatisticsEngine& engine)
+        : engine_(engine), stats_(StringArena::kBlockBytes), classifier_(stats_, hooks_, nullptr) {}
+
+    void begin() override {
+        StatisticsOptions o = engine_.statisticsOptions_;
+        o.useLocks = false;
+        stats_.initialise(o);
+        classifier_.setOptions(engine_.classifierOptions_);
+        classifier_.setFilters(&engine_.filters_);
+        classifier_.setHooks(const_cast<StatisticsEngine&>(engine_).countHooks());
+        classifier_.setCancelFlag(engine_.progress_ ? &engine_.progress_->cancelFlag() : nullptr);
+        // Until the first dated request every visit is noted: the window starts there.
+        stats_.visitors.totals().earlyLimit = INT64_MAX;
+        stats_.rawHosts.totals().earlyLimit = INT64_MAX;
+        windowSet_ = false;
+        accepted_ = 0;
+    }
+    void analyse(const ingest::LogRecord& rec) override {
+        if (!windowSet_ && rec.dated()) {
+            stats_.visitors.totals().earlyLimit = rec.time + kEarlyVisitWindow;
+            stats_.rawHosts.totals().earlyLimit = rec.time + kEarlyVisitWindow;
+            windowSet_ = true;
+        }
+        if (classifier_.classify(rec)) ++accepted_;
+    }
+    bool exhausted() const override { return stats_.arena.outOfMemory(); }
+
+    const Statistics& statistics() const { return stats_; }
+    std::uint64_t accepted() const { return accepted_; }
+
+  private:
+    const StatisticsEngine& engine_;
+    Statistics stats_;
+    ClassifierHooks hooks_;
+    RecordClassifier classifier_;
+    bool windowSet_ = false;
+    std::uint64_t accepted_ = 0;
+};
+
+ClassifierHooks& StatisticsEngine::countHooks() {
+    if (!lookups_) return hooks_;
+    if (lookupsAhead_) return planned_;
+    return *dns_;
+}
+
+// Notes the addresses the count will ask about, through the engine's own classifier: it
+// decides, filters included, which records' hosts are settled.
+class StatisticsEngine::Noter final : public ingest::RecordAnalyser {
+  public:
+    explicit Noter(StatisticsEngine& engine) : engine_(engine) {}
+    void analyse(const ingest::LogRecord& rec) override {
+        if (engine_.classifier_.addressToResolve(rec, address_)) engine_.planned_.note(address_);
+    }
+
+  private:
+    StatisticsEngine& engine_;
+    std::string address_;
+};
+
+std::shared_ptr<ingest::RecordAnalyser> StatisticsEngine::lookupNoter() {
+    if (!lookups_ || !lookupsAhead_) return nullptr;
+    return std::make_shared<Noter>(*this);
+}
+
+bool StatisticsEngine::resolveNoted() {
+    if (!lookups_ || !lookupsAhead_) return true;
+    return planned_.resolveAll(*dns_, progress_ ? &progress_->cancelFlag() : nullptr);
+}
+
+std::unique_ptr<ingest::RangeAnalyser> StatisticsEngine::rangeAnalyser() {
+    if (ordered_) return nullptr;
+    return std::make_unique<Range>(*this);
+}
+
+bool StatisticsEngine::absorb(ingest::RangeAnalyser& range) {
+    auto* r = dynamic_cast<Range*>(&range);
+    if (r == nullptr || !canAbsorb(stats_, r->statistics())) return false;
+    absorbRange(stats_, r->statistics());
+    accepted_.fetch_add(r->accepted(), std::memory_order_relaxed);
+    return true;
 }
 
 StatisticsEngine::LoadTarget StatisticsEngine::beginLoad() {

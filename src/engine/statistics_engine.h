@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "engine/ordered_gate.h"
+#include "engine/planned_lookups.h"
 #include "engine/record_classifier.h"
 #include "engine/results.h"
 #include "engine/reverse_dns.h"
@@ -30,6 +31,13 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     bool referrerSeen() const override { return stats_.counters.referrersSeen; }
     bool exhausted() const override { return stats_.arena.outOfMemory(); }
     ingest::SitePageSink* sitePageSink() override { return this; }
+    std::unique_ptr<ingest::RangeAnalyser> rangeAnalyser() override;
+    bool absorb(ingest::RangeAnalyser& range) override;
+    std::shared_ptr<ingest::RecordAnalyser> lookupNoter() override;
+    bool resolveNoted() override;
+    // Off: lookups are made as the records are counted, in line order, by the pipeline's
+    // workers (the way before lookups were made ahead). For comparing the two.
+    void setLookupsAhead(bool ahead) { lookupsAhead_ = ahead; }
 
     // Reverse lookups for reports that enable them: the cache (kept by the document from run to
     // run), the resolver, and the progress that shows the lookups and carries the cancel flag.
@@ -52,6 +60,9 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     LoadTarget beginLoad();
 
   private:
+    class Range;
+    class Noter;
+    ClassifierHooks& countHooks();
     bool addPage(std::string_view url, std::string_view title,
                  const std::vector<std::string_view>& links) override;
 
@@ -64,6 +75,12 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     RecordClassifier classifier_;
     Results results_;
     std::atomic<std::uint64_t> accepted_{0};
+    StatisticsOptions statisticsOptions_;
+    ClassifierOptions classifierOptions_;
+    bool ordered_ = false;  // lookups as the records come: they are analysed in line order only
+    bool lookups_ = false;  // this run looks addresses up
+    bool lookupsAhead_ = true;
+    PlannedLookups planned_;
     int truncate_ = kDefaultTruncateReports;
     bool removeFirstDot_ = true;
     std::int64_t runStart_ = 0;

@@ -74,6 +74,11 @@ bool AnalysisRun::generate(const config::ReportDefinition& def, RunMode mode) {
 
     const RunContext context{def, settings, startTime, domain};
     s_.engine->prepare(files.totalBytes, context);
+    runThreads_ = threads_ > 0 ? threads_
+                  : settings.MultithreadMultiple != 0
+                      ? static_cast<int>(std::max(1u, std::thread::hardware_concurrency()))
+                      : 1;
+    runThreads_ = std::clamp(runThreads_, 1, 64);
 
     RecordPipeline pipeline(s_.engine, s_.files, s_.progress);
     pipeline.setStretchBytes(stretchBytes_);
@@ -222,14 +227,35 @@ void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles&
     }
 
     if (def.EnableDNS) progress.status(platform::text(sid::NoLookupsYet));
-    pipeline.start(def.EnableDNS != 0, files.totalBytes);
-
+    // Lookups made ahead: a first reading notes the addresses (the first half of the progress
+    // bar), they are looked up many at a time, and the count reads the answers.
+    std::shared_ptr<RecordAnalyser> noter = def.EnableDNS ? s_.engine->lookupNoter() : nullptr;
     std::uint64_t base = 0;
+    if (noter) {
+        RecordPipeline notes(noter, s_.files, progress);
+        notes.readerState() = pipeline.readerState();
+        notes.setStretchBytes(stretchBytes_);
+        notes.start(false, files.totalBytes * 2);
+        for (std::size_t i = 0; i < files.files.size() && !progress.cancelled(); ++i) {
+            std::uint64_t ignored = 0;
+            // Whatever goes wrong with a file is told by the count, which meets it again.
+            notes.readFile(kFormatDetect, files.files[i], base, ignored);
+            base += files.sizes[i];
+        }
+        notes.stop();
+        if (!progress.cancelled()) s_.engine->resolveNoted();
+    }
+    pipeline.start(def.EnableDNS != 0 && !noter, noter ? files.totalBytes * 2 : files.totalBytes);
+    SplitReader split(*s_.engine, s_.files, progress);
+    split.setThreads(runThreads_);
+    split.setMinimumBytes(splitMinimum_);
+    split.setStretchBytes(stretchBytes_);
+    split.setRejectedSink(rejectedSink_);
     for (std::size_t i = 0; i < files.files.size(); ++i) {
         const std::string& path = files.files[i];
         std::uint64_t size = 0;
         const ReadOutcome outcome =
-            pipeline.readFile(kFormatDetect, path, base, size, shownNames[i]);
+            split.read(pipeline, kFormatDetect, path, base, files.sizes[i], size, shownNames[i]);
         if (def.ApacheTwoFileFormat && outcome == ReadOutcome::Done) {
             // The companions' own outcomes are not reported: the entry's is the access log's.
             for (const auto& [word, format] :
@@ -237,7 +263,7 @@ void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles&
                 const std::string companion = companionFileName(path, word);
                 if (companion.empty() || progress.cancelled()) continue;
                 std::uint64_t ignored = 0;
-                pipeline.readFile(format, companion, base, ignored);
+                split.read(pipeline, format, companion, base, 0, ignored, {});
             }
         }
         if (progress.cancelled()) break;
@@ -275,6 +301,9 @@ void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles&
     }
 
     summary_.abandonedWorkers = pipeline.stop();
+    summary_.threads = runThreads_;
+    summary_.partsAdded = split.partsAdded();
+    summary_.partsReadAgain = split.partsReadAgain();
     progress.completed();
 }
 

@@ -15,6 +15,7 @@
 #include "config/run_settings.h"
 #include "ingest/record_pipeline.h"
 #include "ingest/run_services.h"
+#include "ingest/split_reader.h"
 #include "platform/clock.h"
 #include "platform/mapped_file.h"
 #include "platform/progress.h"
@@ -48,6 +49,9 @@ struct RunSummary {
     std::string completionText;  // the completion message, also when it was not shown
     PipelineStats pipeline;
     int abandonedWorkers = 0;
+    int threads = 1;                   // threads a large file was read on
+    std::uint64_t partsAdded = 0;      // see SplitReader
+    std::uint64_t partsReadAgain = 0;
 };
 
 class AnalysisRun {
@@ -60,6 +64,11 @@ class AnalysisRun {
 
     // Test hook: a small stretch exercises the window boundaries on small files.
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
+    // How many threads read a file at once; 0 (the default) takes the program setting: all the
+    // machine's cores, or one when the setting is off.
+    void setThreads(int threads) { threads_ = threads; }
+    // Files smaller than this are read on one thread: splitting them costs more than it saves.
+    void setSplitMinimumBytes(std::uint64_t bytes) { splitMinimum_ = bytes; }
     // Receives every line the readers refuse, named by the log file it came from (not by a
     // decompressed copy). Not owned; null for none.
     void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }
@@ -77,6 +86,9 @@ class AnalysisRun {
     std::size_t stretchBytes_ = kDefaultStretchBytes;
     bool spiderFailed_ = false;
     RejectedLineSink* rejectedSink_ = nullptr;
+    int threads_ = 0;
+    int runThreads_ = 1;
+    std::uint64_t splitMinimum_ = kSplitMinimumBytes;
 };
 
 }  // namespace tw::ingest

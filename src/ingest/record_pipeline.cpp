@@ -65,6 +65,35 @@ struct RecordPipeline::Workers {
     }
 };
 
+bool splitAtLines(platform::FileOpener& files, const std::string& path, std::uint64_t size,
+                  int parts, std::vector<std::uint64_t>& bounds) {
+    bounds.assign(1, 0);
+    std::unique_ptr<platform::MappedFile> file = files.open(path, nullptr);
+    if (!file) return false;
+    size = std::min(size, file->size());
+    const std::size_t gran = std::max<std::size_t>(1, file->granularity());
+    // A line longer than this near a cut leaves the two parts around it as one.
+    constexpr std::uint64_t kSearch = 1 << 20;
+    for (int k = 1; k < parts; ++k) {
+        const std::uint64_t target = size / static_cast<std::uint64_t>(parts) * k;
+        if (target <= bounds.back()) continue;
+        const std::uint64_t winStart = target / gran * gran;
+        platform::MapView view;
+        const auto want = static_cast<std::size_t>(std::min(size - winStart, target - winStart + kSearch));
+        if (!file->map(winStart, want, view)) return false;
+        const std::size_t from = static_cast<std::size_t>(target - winStart);
+        const void* lf = from < view.size ? std::memchr(view.data + from, '\n', view.size - from) : nullptr;
+        if (lf != nullptr) {
+            const std::uint64_t cut =
+                winStart + static_cast<std::uint64_t>(static_cast<const char*>(lf) - view.data) + 1;
+            if (cut < size && cut > bounds.back()) bounds.push_back(cut);
+        }
+        file->unmap();
+    }
+    bounds.push_back(size);
+    return true;
+}
+
 bool firstRecordTime(platform::FileOpener& files, const std::string& path,
                      const ReaderOptions& options, std::int64_t& time) {
     std::unique_ptr<platform::MappedFile> file = files.open(path, nullptr);
@@ -212,9 +241,10 @@ int RecordPipeline::percentAt(std::uint64_t done) const {
 
 ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                                      std::uint64_t progressBase, std::uint64_t& size,
-                                     std::string_view shownName) {
+                                     std::string_view shownName, const FileRange& range) {
     if (shownName.empty()) shownName = path;
     size = 0;
+    lineEnds_ = 0;
     std::unique_ptr<platform::MappedFile> file = files_.open(path, nullptr);
     if (!file) return ReadOutcome::OpenFailed;
     size = file->size();
@@ -241,24 +271,49 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                                       ? std::string_view(path)
                                       : std::string_view(path).substr(slash + 1);
     fileBase_ = progressBase;
-    progressText_.assign(platform::txt::Analyzing).append(name);
-    progress_.progress(percentAt(progressBase), progressText_);
+    if (!quiet_) {
+        progressText_.assign(platform::txt::Analyzing).append(name);
+        progress_.progress(percentAt(progressBase), progressText_);
+    }
 
-    const std::size_t gran = std::max<std::size_t>(1, file->granularity());
+    const std::uint64_t end = std::min(range.end, size);
+    const std::uint64_t begin = std::min(range.begin, end);
+    // Only W3C logs have directives that change how later lines read.
+    if (begin > 0 && format == kFormatW3c) {
+        directivesOnly_ = true;
+        const ReadOutcome o = readLines(*file, format, reader, {0, begin, 0, 1}, name, shownName);
+        directivesOnly_ = false;
+        if (o != ReadOutcome::Done) return o;
+    }
+    FileRange part = range;
+    part.begin = begin;
+    part.end = end;
+    return readLines(*file, format, reader, part, name, shownName);
+}
+
+ReadOutcome RecordPipeline::readLines(platform::MappedFile& file, int format, LineReader reader,
+                                      const FileRange& range, std::string_view name,
+                                      std::string_view shownName) {
+    platform::MapView view;
+    const std::uint64_t size = range.end;
+    const std::size_t gran = std::max<std::size_t>(1, file.granularity());
     const std::size_t stretch = std::max(gran, stretchBytes_ / gran * gran);
     const int interval = parallel_ ? 10 : 1000;
+    const std::uint64_t scale = std::max<std::uint64_t>(1, range.progressScale);
     int counted = 0;
-    std::uint64_t pos = 0;       // file offset of the next byte to look at
-    std::size_t want = stretch;  // grows only while one line is longer than a stretch
+    std::uint64_t pos = range.begin;  // file offset of the next byte to look at
+    std::size_t want = stretch;       // grows only while one line is longer than a stretch
     // Line ends crossed so far; a CR followed by an LF is one, even across two windows.
     std::uint64_t lineEnds = 0;
     bool afterCr = false;
 
     while (pos < size && !progress_.cancelled() && !analyser_->exhausted()) {
         const std::uint64_t winStart = pos / gran * gran;
-        if (!file->map(winStart, want, view)) return ReadOutcome::OpenFailed;
+        if (!file.map(winStart, want, view)) return ReadOutcome::OpenFailed;
         const char* b = view.data;
-        const std::size_t wlen = view.size;
+        // A part ends where the next one begins, which may be inside this window.
+        const std::size_t wlen =
+            static_cast<std::size_t>(std::min<std::uint64_t>(view.size, size - winStart));
         const bool reachesEnd = winStart + wlen >= size;
         std::size_t p = static_cast<std::size_t>(pos - winStart);
         std::size_t nextLf = 0;  // cached position of the next LF at or after p (wlen: none)
@@ -304,7 +359,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
             const std::size_t len = e - p;
             if (line[0] == '#') {
                 applyDirective(format, std::string_view(line, len), state_);
-            } else {
+            } else if (!directivesOnly_) {
                 const int slot = acquireSlot();
                 if (slot < 0) break;  // cancelled while every worker was busy
                 LogRecord& rec = slots_[slot];
@@ -315,7 +370,7 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
                     releaseSlot(slot);
                     ++stats_.rejected;
                     if (rejectedSink_)
-                        rejectedSink_->rejected(shownName, lineEnds + 1,
+                        rejectedSink_->rejected(shownName, range.firstLine + lineEnds + 1,
                                                 std::string_view(line, len), state_.reject);
                 }
             }
@@ -323,16 +378,19 @@ ReadOutcome RecordPipeline::readFile(int format, const std::string& path,
             // A reader may stop before the end of its line; the rest of the line is never
             // offered again as a line of its own.
             p = e;
-            ++stats_.lines;
+            if (!directivesOnly_) ++stats_.lines;
             if (++counted > interval) {
-                sendProgress(winStart + p, name);
+                if (!quiet_ && !directivesOnly_)
+                    sendProgress(range.begin + (winStart + p - range.begin) * scale, name);
                 counted = 0;
             }
         }
         pos = winStart + p;
         if (!grow) want = stretch;
-        file->unmap();
+        file.unmap();
     }
+    // The ends of the part's last lines are its own, though no line follows them here.
+    if (!directivesOnly_) lineEnds_ = lineEnds;
     if (progress_.cancelled()) return ReadOutcome::Cancelled;
     return analyser_->exhausted() ? ReadOutcome::Exhausted : ReadOutcome::Done;
 }

@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "ingest/log_format.h"
 #include "ingest/record_analyser.h"
@@ -50,6 +51,24 @@ class RejectedLineSink {
 // The time of the first dated record among the first 64 KB of a file, read as the file's own
 // format (detected) with `options`. False when the file cannot be read or no record there
 // carries a usable time. Allocates one record.
+// A part of a file to read: the bytes [begin, end), where begin is 0 or the start of a line.
+// A part that starts inside a file first takes the file's directives before it, so its lines
+// read as they would in a reading of the whole file.
+struct FileRange {
+    std::uint64_t begin = 0;
+    std::uint64_t end = UINT64_MAX;
+    std::uint64_t firstLine = 0;  // line ends before `begin`, for the rejected-line numbers
+    // The progress shown moves this much faster than the reading: the part is one of several
+    // read at once, at about the same speed.
+    std::uint64_t progressScale = 1;
+};
+
+// Where a file of `size` bytes can be cut into at most `parts` parts of about equal size: the
+// offsets just after an LF, ascending, with 0 first and `size` last. A file without such line
+// ends nearby stays in one part. False when the file cannot be read.
+bool splitAtLines(platform::FileOpener& files, const std::string& path, std::uint64_t size,
+                  int parts, std::vector<std::uint64_t>& bounds);
+
 bool firstRecordTime(platform::FileOpener& files, const std::string& path,
                      const ReaderOptions& options, std::int64_t& time);
 
@@ -66,6 +85,9 @@ class RecordPipeline {
     ReaderState& readerState() { return state_; }
     // Not owned; null (the default) for none.
     void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }
+    // A pipeline that reads a part of a file beside the one that reports: it polls the cancel
+    // flag but shows no progress.
+    void setQuiet(bool quiet) { quiet_ = quiet; }
 
     // Parallel mode starts the workers and returns once all are waiting for work.
     void start(bool parallel, std::uint64_t progressTotal);
@@ -73,7 +95,16 @@ class RecordPipeline {
     // `shownName` names the file to the rejected-line sink (default: `path`), so a
     // decompressed copy is reported under the name of the file it came from.
     ReadOutcome readFile(int format, const std::string& path, std::uint64_t progressBase,
-                         std::uint64_t& size, std::string_view shownName = {});
+                         std::uint64_t& size, std::string_view shownName = {},
+                         const FileRange& range = {});
+    // The line ends the last readFile() crossed in its range.
+    std::uint64_t lineEnds() const { return lineEnds_; }
+    // Counts lines read by another pipeline as if read here.
+    void addStats(const PipelineStats& other) {
+        stats_.lines += other.lines;
+        stats_.records += other.records;
+        stats_.rejected += other.rejected;
+    }
     // Parallel mode: waits up to 5 s for the workers to finish their records, then up to 5 s for
     // them to end; a worker that still hangs is abandoned. Returns the number abandoned.
     int stop();
@@ -83,6 +114,9 @@ class RecordPipeline {
 
   private:
     struct Workers;
+    ReadOutcome readLines(platform::MappedFile& file, int format, LineReader reader,
+                          const FileRange& range, std::string_view name,
+                          std::string_view shownName);
     int acquireSlot();
     void dispatch(int slot);
     void releaseSlot(int slot);
@@ -101,8 +135,11 @@ class RecordPipeline {
     std::size_t stretchBytes_ = kDefaultStretchBytes;
     std::uint64_t total_ = 0;
     std::uint64_t fileBase_ = 0;
+    std::uint64_t lineEnds_ = 0;
     bool parallel_ = false;
     bool started_ = false;
+    bool quiet_ = false;
+    bool directivesOnly_ = false;  // taking a part's directives: lines are not records
     std::string progressText_;
 };
 

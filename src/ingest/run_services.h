@@ -32,6 +32,14 @@ class SitePageSink {
                          const std::vector<std::string_view>& links) = 0;
 };
 
+// The analysis of a later range of one log file, run on a thread of its own into statistics of
+// its own while the run's engine analyses the lines before it. One thread uses it at a time.
+class RangeAnalyser : public RecordAnalyser {
+  public:
+    // Forgets the previous range: called before each range it analyses.
+    virtual void begin() = 0;
+};
+
 // The statistics side of a run. analyse() is called concurrently in parallel mode.
 class AnalysisEngine : public RecordAnalyser {
   public:
@@ -47,6 +55,22 @@ class AnalysisEngine : public RecordAnalyser {
     // Where the site crawl of this run records its pages; null when the engine keeps none.
     // Valid from prepare() to the next clear().
     virtual SitePageSink* sitePageSink() { return nullptr; }
+    // For reading one file on several threads: a range analyser with this run's options and
+    // filters, or null when the analysis must see every record in line order (reverse
+    // lookups). Created after prepare(); used until the next prepare() or clear().
+    virtual std::unique_ptr<RangeAnalyser> rangeAnalyser() { return nullptr; }
+    // Adds what `range` (one of this engine's) analysed, the lines right after those analysed
+    // so far. False when it cannot be added exactly: nothing was added, and the caller has
+    // those lines analysed here instead. Out of memory part way shows as exhausted().
+    virtual bool absorb(RangeAnalyser& /*range*/) { return false; }
+
+    // Reverse lookups made ahead of the count: an analyser that, given every record of the run
+    // in line order, notes the addresses the count will look up (null when this run looks up
+    // nothing, or looks up as it counts). resolveNoted() then settles them; the count that
+    // follows analyses in single mode and may read files on several threads.
+    virtual std::shared_ptr<RecordAnalyser> lookupNoter() { return nullptr; }
+    // False when cancelled: what was not settled by then stays an address.
+    virtual bool resolveNoted() { return true; }
 };
 
 struct SourceResult {

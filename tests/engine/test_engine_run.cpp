@@ -147,6 +147,58 @@ TEST(EngineRun, LookupsOverlapInParallelMode) {
     std::printf("640 lookups of 50 ms took %.2f s\n", seconds);
 }
 
+// Made ahead, the lookups give what lookups made as the records come give; and of the
+// addresses of one block, the first in the log is the one looked up, whatever else runs at once.
+TEST(EngineRun, LookupsMadeAheadCountAsLookupsMadeOnTheWay) {
+    char pattern[] = "/tmp/tallyweb-ahead-XXXXXX";
+    const std::filesystem::path dir = mkdtemp(pattern);
+    const std::string log = (dir / "ahead.log").string();
+    const auto answers = [](test::ScriptedResolver& r) {
+        for (int b = 0; b < 40; ++b)
+            for (int host : {3, 9})
+                if (b % 3 != 0)
+                    r.answer("10.1." + std::to_string(b) + "." + std::to_string(host),
+                             "Block" + std::to_string(b) + "-" + std::to_string(host) + ".example.org");
+    };
+    {
+        std::ofstream out(log);
+        int line = 0;
+        const auto write = [&](const std::string& host) {
+            out << host << " - - [01/Mar/2024:10:" << (line / 60) % 60 << ':' << line % 60
+                << " +0000] \"GET /p" << line % 10 << ".htm HTTP/1.1\" 200 100\n";
+            ++line;
+        };
+        // Each block's .9, then a hundred named hosts, then each block's .3: far enough apart
+        // that the workers, 64 records at most in flight, also meet .9 first.
+        for (int i = 0; i < 40; ++i) write("10.1." + std::to_string(i * 7 % 40) + ".9");
+        for (int i = 0; i < 100; ++i) write("filler" + std::to_string(i) + ".example.com");
+        for (int i = 0; i < 40; ++i) write("10.1." + std::to_string(i * 7 % 40) + ".3");
+    }
+    test::ScriptedResolver early;
+    answers(early);
+    early.setDelay(std::chrono::milliseconds(5));
+    HostNameCache earlyCache;
+    const RunOutcome ahead =
+        runOver(log, {.parallel = true, .resolver = &early, .cache = &earlyCache});
+    test::ScriptedResolver onTheWay;
+    answers(onTheWay);
+    HostNameCache onTheWayCache;
+    const RunOutcome way = runOver(log, {.parallel = true, .resolver = &onTheWay,
+                                         .cache = &onTheWayCache, .lookupsAhead = false});
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(ahead.produced);
+    ASSERT_TRUE(way.produced);
+    EXPECT_EQ(early.calls(), 40) << "one lookup per block";
+    EXPECT_EQ(early.callsFor("10.1.1.9"), 1);
+    EXPECT_EQ(early.callsFor("10.1.1.3"), 0);
+    EXPECT_GT(early.maxInFlight(), 1);
+    EXPECT_LE(early.maxInFlight(), 64);
+    EXPECT_EQ(everything(ahead.engine->statistics()), everything(way.engine->statistics()));
+    const std::string all = everything(ahead.engine->statistics());
+    EXPECT_NE(all.find("block1-9.example.org 2 "), std::string::npos) << all.substr(0, 3000);
+    EXPECT_EQ(all.find("block1-3"), std::string::npos);
+}
+
 TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
     const std::string log =
         std::string(TALLYWEB_DATA_DIR) + "/combined/elastic-examples_apache_logs.log";

@@ -34,6 +34,7 @@ struct RunOptions {
     // With both, a parallel run looks addresses up through them.
     platform::Resolver* resolver = nullptr;
     HostNameCache* cache = nullptr;
+    bool lookupsAhead = true;  // false: looked up as the records come, by the 64 workers
 };
 
 // One unattended run over `path`.
@@ -50,6 +51,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     ingest::NoSpider spider;
     auto engine = std::make_shared<StatisticsEngine>(o.arenaBlockBytes);
     if (o.resolver && o.cache) engine->useReverseDns(*o.cache, *o.resolver, &progress);
+    engine->setLookupsAhead(o.lookupsAhead);
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
