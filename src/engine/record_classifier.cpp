@@ -73,6 +73,8 @@ void RecordClassifier::setOptions(ClassifierOptions o) {
     options_ = std::move(o);
     agents_.reset();
     extensionKinds_.clear();
+    hostEntries_.clear();
+    urlEntries_.clear();
     ReferrerOptions r;
     r.domain = options_.domain;
     r.defaultPage = options_.defaultPage;
@@ -177,64 +179,19 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
         if (!hostFilters && !FilterSet::passes(filterState)) return false;
     }
 
-    // Host: names are lowercased (and lose their first label when asked); addresses go to the
-    // resolver. An address is kept in its canonical spelling from here on, so that the ways one
-    // address can be written count as one visitor, share one lookup and meet one filter text.
-    std::string& host = s.host;
-    bool isName = false;
-    if (s.lastKnown && rec.host.view() == s.lastLogged) {
-        host.assign(s.lastHost);
-        isName = s.lastIsName;
-    } else {
-        isName = !platform::canonicalAddress(rec.host.view(), host);
-        if (isName) host.assign(rec.host.view());
-        s.lastLogged.assign(rec.host.view());
-        s.lastHost.assign(host);
-        s.lastIsName = isName;
-        s.lastKnown = true;
-    }
-    std::string& unshortened = s.unshortened;
-    if (!isName) {
-        std::string resolved = hooks_->resolve(host);
-        if (cancel_ && cancel_->isSet()) {
-            turn.abandon();
-            return false;
+    const bool remember = gate_ == nullptr && !hostFilters;
+    if (HostEntry* known = remember ? hostEntries_.find(rec.host.view()) : nullptr) {
+        if (!turn.begin()) return false;
+        const VisitorKind::Item probe{{}, 0, 0, rec.bytes, rec.time};
+        if (known->suffix != nullptr) {
+            TextHitsKind::Totals none;
+            TextHitsKind::merge(*known->suffix, {}, none);
+            stats_.counters.hostNamesSeen = true;
         }
-        if (!resolved.empty()) {
-            host = std::move(resolved);
-            isName = true;
-        }
-    }
-    if (isName) {
-        ingest::lowerAscii(host);
-        if (options_.removeFirstDot) unshortened = host;
-        shorten(host);
-    }
-    if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
-    if (!turn.begin()) return false;
-
-    if (isName) {
-        const std::size_t dot = ingest::lastOf(host, '.');
-        // A name was lowercased above, so its suffix is already in the form the table keeps.
-        if (dot != std::string::npos)
-            merge(stats_.domainSuffixes,
-                  TextHitsKind::Item{borrowed(std::string_view(host).substr(dot)), 1},
-                  &TextHitsKind::Item::text);
-        stats_.counters.hostNamesSeen = true;
-    }
-    // Every host, name or address, as it was before losing its first label: the general totals
-    // count hosts from here when labels are dropped.
-    if (options_.removeFirstDot) {
-        const Text t = borrowed(isName ? std::string_view(unshortened) : std::string_view(host));
-        merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
-              &VisitorKind::Item::host);
-    }
-
-    {
-        const auto r =
-            stats_.visitors.insertOrMerge({borrowed(host), 0, 0, rec.bytes, rec.time},
-                                          [&](VisitorKind::Item& v) { v.host = store(host); });
-        if (r.inserted) stats_.recent.offer(r.item, rec.time);
+        if (known->raw != nullptr) VisitorKind::merge(*known->raw, probe, stats_.rawHosts.totals());
+        VisitorKind::merge(*known->visitor, probe, stats_.visitors.totals());
+    } else if (!settleHost(rec, turn, filterState, hostFilters, remember)) {
+        return false;
     }
 
     const std::int64_t day = ingest::dayNumber(rec.time);
@@ -273,11 +230,101 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     return true;
 }
 
+// Host: names are lowercased (and lose their first label when asked); addresses go to the
+// resolver. An address is kept in its canonical spelling from here on, so that the ways one
+// address can be written count as one visitor, share one lookup and meet one filter text.
+bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::State filterState,
+                                  bool hostFilters, bool remember) {
+    Scratch& s = tScratch;
+    std::string& host = s.host;
+    bool isName = false;
+    if (s.lastKnown && rec.host.view() == s.lastLogged) {
+        host.assign(s.lastHost);
+        isName = s.lastIsName;
+    } else {
+        isName = !platform::canonicalAddress(rec.host.view(), host);
+        if (isName) host.assign(rec.host.view());
+        s.lastLogged.assign(rec.host.view());
+        s.lastHost.assign(host);
+        s.lastIsName = isName;
+        s.lastKnown = true;
+    }
+    std::string& unshortened = s.unshortened;
+    if (!isName) {
+        std::string resolved = hooks_->resolve(host);
+        if (cancel_ && cancel_->isSet()) {
+            turn.abandon();
+            return false;
+        }
+        if (!resolved.empty()) {
+            host = std::move(resolved);
+            isName = true;
+        }
+    }
+    if (isName) {
+        ingest::lowerAscii(host);
+        if (options_.removeFirstDot) unshortened = host;
+        shorten(host);
+    }
+    if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
+    if (!turn.begin()) return false;
+    HostEntry entry{nullptr, nullptr, nullptr};
+
+    if (isName) {
+        const std::size_t dot = ingest::lastOf(host, '.');
+        // A name was lowercased above, so its suffix is already in the form the table keeps.
+        if (dot != std::string::npos)
+            entry.suffix = merge(stats_.domainSuffixes,
+                  TextHitsKind::Item{borrowed(std::string_view(host).substr(dot)), 1},
+                  &TextHitsKind::Item::text);
+        stats_.counters.hostNamesSeen = true;
+    }
+    // Every host, name or address, as it was before losing its first label: the general totals
+    // count hosts from here when labels are dropped.
+    if (options_.removeFirstDot) {
+        const Text t = borrowed(isName ? std::string_view(unshortened) : std::string_view(host));
+        entry.raw = merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
+                          &VisitorKind::Item::host);
+    }
+
+    {
+        const auto r =
+            stats_.visitors.insertOrMerge({borrowed(host), 0, 0, rec.bytes, rec.time},
+                                          [&](VisitorKind::Item& v) { v.host = store(host); });
+        if (r.inserted) stats_.recent.offer(r.item, rec.time);
+        entry.visitor = r.item;
+    }
+    // A text the arena could not hold is not a key to merge into again.
+    const auto held = [](const auto* item, const Text& t) { return item == nullptr || t.data != nullptr; };
+    if (remember && entry.visitor->host.data != nullptr && held(entry.raw, entry.raw ? entry.raw->host : Text{}) &&
+        held(entry.suffix, entry.suffix ? entry.suffix->text : Text{}))
+        hostEntries_.put(rec.host.view(), entry);
+    return true;
+
+}
+
 std::string_view RecordClassifier::countFile(std::string_view url, const LogRecord& rec) {
     const std::uint64_t partial = rec.status == 206 ? 1 : 0;
+    const RequestedFileKind::Item probe{{}, 1, partial, rec.bytes};
+    std::uint64_t* const kinds[] = {&stats_.counters.pages, &stats_.counters.images,
+                                    &stats_.counters.otherFiles};
+    const bool remember = gate_ == nullptr;
+    if (UrlEntry* known = remember ? urlEntries_.find(url) : nullptr) {
+        RequestedFileKind::Totals none;
+        RequestedFileKind::merge(*known->file, probe, none);
+        if (known->directory != nullptr) RequestedFileKind::merge(*known->directory, probe, none);
+        ++*kinds[static_cast<int>(known->kind)];
+        return known->defaultPage ? known->file->url.view() : url;
+    }
     const auto file = [&](StatTable<RequestedFileKind>& table, std::string_view text) {
-        merge(table, RequestedFileKind::Item{borrowed(text), 1, partial, rec.bytes},
-              &RequestedFileKind::Item::url);
+        return merge(table, RequestedFileKind::Item{borrowed(text), 1, partial, rec.bytes},
+                     &RequestedFileKind::Item::url);
+    };
+    // A text the arena could not hold is not a key to merge into again.
+    const auto keep = [&](const UrlEntry& e) {
+        if (remember && e.file->url.data != nullptr &&
+            (e.directory == nullptr || e.directory->url.data != nullptr))
+            urlEntries_.put(url, e);
     };
     const std::size_t dot = ingest::lastOf(url, '.');
     if (!url.empty() && url.back() != '/' && dot != std::string_view::npos) {
@@ -286,24 +333,23 @@ std::string_view RecordClassifier::countFile(std::string_view url, const LogReco
                    : extensionIsOneOf(ext, kImageExtensions) ? FileKind::Image
                                                              : FileKind::Other;
         });
-        if (kind == FileKind::Page) {
-            file(stats_.pages, url);
-            ++stats_.counters.pages;
-        } else if (kind == FileKind::Image) {
-            file(stats_.images, url);
-            ++stats_.counters.images;
-        } else {
-            file(stats_.otherFiles, url);
-            ++stats_.counters.otherFiles;
-        }
+        UrlEntry e{kind, nullptr, nullptr, false};
+        e.file = file(kind == FileKind::Page    ? stats_.pages
+                      : kind == FileKind::Image ? stats_.images
+                                                : stats_.otherFiles,
+                      url);
+        ++*kinds[static_cast<int>(kind)];
         const std::size_t slash = ingest::lastOf(url, '/');
-        if (slash != std::string_view::npos) file(stats_.directories, url.substr(0, slash + 1));
+        if (slash != std::string_view::npos) e.directory = file(stats_.directories, url.substr(0, slash + 1));
+        keep(e);
         return url;
     }
     const std::string_view page = withDefaultPage(url);
-    file(stats_.directories, page.substr(0, page.size() - options_.defaultPage.size()));
-    file(stats_.pages, page);
+    UrlEntry e{FileKind::Page, nullptr, nullptr, true};
+    e.directory = file(stats_.directories, page.substr(0, page.size() - options_.defaultPage.size()));
+    e.file = file(stats_.pages, page);
     ++stats_.counters.pages;
+    keep(e);
     return page;
 }
 

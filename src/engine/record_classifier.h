@@ -85,6 +85,10 @@ class RecordClassifier {
     };
     // `page` is left on the requested page as the pages table counted it (a 404's URL).
     bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page);
+    // Settles the host of a record met for the first time (or not remembered) and merges it
+    // into the host tables; false when the record ends here (filtered, cancelled).
+    bool settleHost(const ingest::LogRecord& rec, Turn& turn, FilterSet::State filterState,
+                    bool hostFilters, bool remember);
     std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
     // `directory` with a "/" and the default page appended, in per-thread scratch.
     std::string_view withDefaultPage(std::string_view directory);
@@ -104,6 +108,25 @@ class RecordClassifier {
     // Like the agents' cache it relies on the analysis lock when workers run in parallel.
     enum class FileKind : std::uint8_t { Page, Image, Other };
     TextCache<FileKind> extensionKinds_{4096};
+    // Where a host as logged, and a URL, went in the tables the first time: a record of a host
+    // or URL met before merges straight into those items, as the tables would have merged it,
+    // without settling the host or hashing the texts again. Items never move, and the caches
+    // are emptied with the tables (setOptions). Used only when records come one at a time (no
+    // workers) and, for hosts, without domain filters, whose second pass needs the host.
+    static constexpr std::size_t kDistinctLimit = 1 << 16;
+    struct HostEntry {
+        VisitorKind::Item* visitor;
+        VisitorKind::Item* raw;      // null when first labels are kept
+        TextHitsKind::Item* suffix;  // null for an address or a name without a dot
+    };
+    TextCache<HostEntry> hostEntries_{kDistinctLimit};
+    struct UrlEntry {
+        FileKind kind;
+        RequestedFileKind::Item* file;
+        RequestedFileKind::Item* directory;  // null for a file outside any directory
+        bool defaultPage;                    // the page counted is the directory's default page
+    };
+    TextCache<UrlEntry> urlEntries_{kDistinctLimit};
     ReferrerAnalyser referrers_;
 };
 

@@ -32,6 +32,19 @@ class TextCache {
         if (map_.size() < limit_) last_ = &*map_.emplace(text, v).first;
         return v;
     }
+    // What was remembered for `text`, or null: for values that are filled in after the lookup.
+    Value* find(std::string_view text) {
+        if (last_ != nullptr && last_->first == text) return &last_->second;
+        const auto it = map_.find(text);
+        if (it == map_.end()) return nullptr;
+        last_ = &*it;
+        return &it->second;
+    }
+    // Remembers `value` for `text` (unless the cache is full).
+    void put(std::string_view text, const Value& value) {
+        if (map_.size() < limit_) last_ = &*map_.insert_or_assign(std::string(text), value).first;
+    }
+
     void clear() {
         map_.clear();
         last_ = nullptr;
@@ -49,7 +62,7 @@ class TextCache {
     std::size_t limit_;
     std::unordered_map<std::string, Value, Hash, std::equal_to<>> map_;
     // Elements of an unordered_map stay put when it rehashes, so the pointer stays valid.
-    const typename decltype(map_)::value_type* last_ = nullptr;
+    typename decltype(map_)::value_type* last_ = nullptr;
 };
 
 }  // namespace tw::engine
