@@ -249,7 +249,6 @@ void AnalysisRun::analysisThread(const RunContext& context, const PreparedFiles&
     SplitReader split(*s_.engine, s_.files, progress);
     split.setThreads(runThreads_);
     split.setMinimumBytes(splitMinimum_);
-    split.setStretchBytes(stretchBytes_);
     split.setRejectedSink(rejectedSink_);
     for (std::size_t i = 0; i < files.files.size(); ++i) {
         const std::string& path = files.files[i];

@@ -82,6 +82,7 @@ class RecordPipeline {
 
     // Stretch size is rounded down to the file's mapping granularity (at least one unit).
     void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
+    std::size_t stretchBytes() const { return stretchBytes_; }
     ReaderState& readerState() { return state_; }
     // Not owned; null (the default) for none.
     void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }

@@ -1,5 +1,6 @@
 #include "ingest/split_reader.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace tw::ingest {
@@ -50,6 +51,10 @@ ReadOutcome SplitReader::read(RecordPipeline& pipeline, int format, const std::s
     }
 
     const ReaderState start = pipeline.readerState();
+    // The parts share the one stretch's worth of mapped memory: each window is resident while
+    // it is read, and the parts' windows are all mapped at once.
+    const std::size_t stretch = pipeline.stretchBytes();
+    const std::size_t partStretch = std::max<std::size_t>(1, stretch / parts);
     struct Part {
         std::unique_ptr<RecordPipeline> pipeline;
         HeldRejects rejects;
@@ -63,7 +68,7 @@ ReadOutcome SplitReader::read(RecordPipeline& pipeline, int format, const std::s
         part.pipeline = std::make_unique<RecordPipeline>(ranges_[k - 1], files_, progress_);
         RecordPipeline& p = *part.pipeline;
         p.setQuiet(true);
-        p.setStretchBytes(stretchBytes_);
+        p.setStretchBytes(partStretch);
         p.readerState() = start;
         if (rejectedSink_) p.setRejectedSink(&part.rejects);
         p.start(false, 0);
@@ -73,8 +78,10 @@ ReadOutcome SplitReader::read(RecordPipeline& pipeline, int format, const std::s
                 part.pipeline->readFile(format, path, 0, ignored, shownName, {from, to, 0, 1});
         });
     }
+    pipeline.setStretchBytes(partStretch);
     ReadOutcome outcome = pipeline.readFile(format, path, base, size, shownName,
                                             {0, bounds[1], 0, parts});
+    pipeline.setStretchBytes(stretch);
     for (std::thread& t : threads) t.join();
     if (outcome != ReadOutcome::Done) return outcome;
 

@@ -26,13 +26,13 @@ class SplitReader {
 
     void setThreads(int threads) { threads_ = threads; }
     void setMinimumBytes(std::uint64_t bytes) { minimum_ = bytes; }
-    void setStretchBytes(std::size_t bytes) { stretchBytes_ = bytes; }
     // The lines the readers refuse, told in line order whatever thread read them. Not owned.
     void setRejectedSink(RejectedLineSink* sink) { rejectedSink_ = sink; }
 
     // Reads `path` as pipeline.readFile() would (same arguments; `expectedSize` is the size the
     // run measured, 0 when unknown), cutting it into parts when it is large enough, the engine
-    // can analyse ranges and the pipeline is in single mode.
+    // can analyse ranges and the pipeline is in single mode. The parts share the pipeline's
+    // stretch size.
     ReadOutcome read(RecordPipeline& pipeline, int format, const std::string& path,
                      std::uint64_t base, std::uint64_t expectedSize, std::uint64_t& size,
                      std::string_view shownName);
@@ -48,7 +48,6 @@ class SplitReader {
     platform::Progress& progress_;
     int threads_ = 1;
     std::uint64_t minimum_ = kSplitMinimumBytes;
-    std::size_t stretchBytes_ = kDefaultStretchBytes;
     RejectedLineSink* rejectedSink_ = nullptr;
     std::vector<std::shared_ptr<RangeAnalyser>> ranges_;
     std::uint64_t added_ = 0, readAgain_ = 0;
