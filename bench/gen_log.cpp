@@ -1,6 +1,6 @@
 // tallyweb-genlog: writes a synthetic NCSA combined access log of a chosen size.
 //
-//   tallyweb-genlog --size 1G --seed 42 --out FILE
+//   tallyweb-genlog --size 1G --seed 42 [--wide HOSTS,URLS] --out FILE
 //
 // The traffic is modelled as interleaved visits rather than independent lines, because the
 // readers' and analysers' costs depend on what real logs look like: a page request followed by
@@ -1040,12 +1040,40 @@ bool parseSize(std::string_view text, u64& out) {
     return true;
 }
 
+// The wide variant of a line: the same line with an evenly drawn host and URL, written back
+// in place. Lines without a request are left as they are.
+char* widen(char* begin, char* end, Rng& rng, u32 hosts, u32 urls) {
+    const std::string_view line(begin, static_cast<std::size_t>(end - begin));
+    const std::size_t hostEnd = line.find(' ');
+    const std::size_t quote = line.find('"');
+    const std::size_t urlStart = quote == std::string_view::npos ? quote : line.find(' ', quote);
+    const std::size_t urlEnd =
+        urlStart == std::string_view::npos ? urlStart : line.find(' ', urlStart + 1);
+    if (hostEnd == std::string_view::npos || urlEnd == std::string_view::npos) return end;
+    const u32 h = rng.below(hosts);
+    const u32 u = rng.below(urls);
+    char out[Sink::kMaxLine];
+    Out o{out};
+    o.num(11 + (h >> 24)), o.ch('.'), o.num((h >> 16) & 255), o.ch('.'), o.num((h >> 8) & 255);
+    o.ch('.'), o.num(h & 255);
+    o.put(line.substr(hostEnd, urlStart + 1 - hostEnd));
+    o.put("/w/"), o.num(u), o.put(".html");
+    o.put(line.substr(urlEnd));
+    const auto n = static_cast<std::size_t>(o.p - out);
+    if (n >= Sink::kMaxLine) return end;
+    std::memcpy(begin, out, n);
+    return begin + n;
+}
+
 int usage() {
     std::fputs(
         "usage: tallyweb-genlog --size SIZE [--seed N] --out FILE\n"
         "  SIZE   bytes, or with suffix K, M or G (powers of 1024), e.g. 50M, 1G\n"
         "  N      random seed (default 1); the same seed and size give the same file\n"
-        "  FILE   output path, or - for standard output\n",
+        "  FILE   output path, or - for standard output\n"
+        "  --wide HOSTS,URLS  replace each line's host by one of HOSTS distinct addresses and\n"
+        "         its URL by one of URLS distinct pages, drawn evenly: the worst case for the\n"
+        "         tables' memory and caches (e.g. --wide 1000000,2000000)\n",
         stderr);
     return 2;
 }
@@ -1056,6 +1084,7 @@ int main(int argc, char** argv) {
     u64 size = 0, seed = 1;
     bool haveSize = false;
     std::string out;
+    u32 wideHosts = 0, wideUrls = 0;
     for (int i = 1; i < argc; ++i) {
         const std::string_view a = argv[i];
         const bool hasValue = i + 1 < argc;
@@ -1066,6 +1095,15 @@ int main(int argc, char** argv) {
             const std::string_view v = argv[++i];
             const auto [end, ec] = std::from_chars(v.data(), v.data() + v.size(), seed);
             if (ec != std::errc() || end != v.data() + v.size()) return usage();
+        } else if (a == "--wide" && hasValue) {
+            const std::string_view v = argv[++i];
+            const std::size_t comma = v.find(',');
+            if (comma == std::string_view::npos) return usage();
+            const auto h = std::from_chars(v.data(), v.data() + comma, wideHosts);
+            const auto u = std::from_chars(v.data() + comma + 1, v.data() + v.size(), wideUrls);
+            if (h.ec != std::errc() || u.ec != std::errc() || h.ptr != v.data() + comma ||
+                u.ptr != v.data() + v.size() || wideHosts == 0 || wideUrls == 0)
+                return usage();
         } else if (a == "--out" && hasValue) {
             out = argv[++i];
         } else {
@@ -1083,8 +1121,11 @@ int main(int argc, char** argv) {
     Generator gen(seed, size);
     Sink sink(f);
     u64 lines = 0;
+    Rng wide(seed ^ 0x5DEECE66DULL);
     while (sink.ok()) {
-        if (!sink.commit(gen.line(sink.cursor()), size)) break;
+        char* end = gen.line(sink.cursor());
+        if (wideHosts > 0) end = widen(sink.cursor(), end, wide, wideHosts, wideUrls);
+        if (!sink.commit(end, size)) break;
         ++lines;
     }
     bool ok = sink.flush();

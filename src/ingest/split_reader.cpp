@@ -96,6 +96,9 @@ ReadOutcome SplitReader::read(RecordPipeline& pipeline, int format, const std::s
                 part.rejects.replay(*rejectedSink_, shownName.empty() ? path : shownName, line);
             line += part.pipeline->lineEnds();
             pipeline.readerState() = part.pipeline->readerState();
+            // Its tables were copied: a log of many distinct hosts and pages must not hold them
+            // twice while the rest is added and the results are built.
+            ranges_[k - 1]->begin();
             if (engine_.exhausted()) return ReadOutcome::Exhausted;
             continue;
         }
