@@ -42,8 +42,7 @@ struct Batch {
 
 }  // namespace
 
-bool PlannedLookups::resolveAll(ReverseDns& dns, const platform::CancelFlag* cancel,
-                                int inFlight) {
+bool PlannedLookups::resolveAll(ReverseDns& dns, const platform::CancelFlag* cancel, int inFlight) {
     // First the first address of each block, all at once; the others then find their block's
     // entry in the cache, as they would have had they come one after another.
     std::unordered_map<std::string, bool> blocks;
@@ -56,8 +55,8 @@ bool PlannedLookups::resolveAll(ReverseDns& dns, const platform::CancelFlag* can
             later.push_back(a);
     }
     batch->names.resize(batch->addresses.size());
-    const int threads = static_cast<int>(
-        std::min<std::size_t>(static_cast<std::size_t>(std::max(1, inFlight)), batch->addresses.size()));
+    const int threads = static_cast<int>(std::min<std::size_t>(
+        static_cast<std::size_t>(std::max(1, inFlight)), batch->addresses.size()));
     batch->running = threads;
     for (int t = 0; t < threads; ++t) {
         std::thread([batch, &dns, cancel] {

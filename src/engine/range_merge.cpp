@@ -41,9 +41,9 @@ bool absorbVisitors(Visitors& whole, const Visitors& range, StringArena& arena,
             const std::int64_t before = s.lastSeen;
             std::uint64_t visits = in.visits - 1;
             if (in.firstSeen - before > VisitorKind::kVisitGap) ++visits;
-            const auto [from, to] = std::equal_range(
-                early.begin(), early.end(), VisitorKind::EarlyVisit{&in, 0, 0},
-                [](const auto& a, const auto& b) { return a.item < b.item; });
+            const auto [from, to] =
+                std::equal_range(early.begin(), early.end(), VisitorKind::EarlyVisit{&in, 0, 0},
+                                 [](const auto& a, const auto& b) { return a.item < b.item; });
             for (auto e = from; e != to; ++e)
                 if (e->before < before && e->at - before <= VisitorKind::kVisitGap) --visits;
             s.hits += in.hits;
@@ -53,8 +53,8 @@ bool absorbVisitors(Visitors& whole, const Visitors& range, StringArena& arena,
             totals.visits += visits;
             totals.hits += in.hits;
         };
-        const auto r =
-            whole.absorb(v, [&](VisitorKind::Item& c) { return own(arena, c.host); }, combine);
+        const auto r = whole.absorb(
+            v, [&](VisitorKind::Item& c) { return own(arena, c.host); }, combine);
         if (r.item == nullptr) {
             ok = false;
             return;
@@ -104,7 +104,8 @@ void addAll(std::array<std::uint64_t, N>& to, const std::array<std::uint64_t, N>
 }  // namespace
 
 bool canAbsorb(const Statistics& whole, const Statistics& range) {
-    return visitorsFit(whole.visitors, range.visitors) && visitorsFit(whole.rawHosts, range.rawHosts);
+    return visitorsFit(whole.visitors, range.visitors) &&
+           visitorsFit(whole.rawHosts, range.rawHosts);
 }
 
 bool absorbRange(Statistics& whole, const Statistics& range) {
@@ -134,7 +135,9 @@ bool absorbRange(Statistics& whole, const Statistics& range) {
     const auto oneText = [&](auto member) {
         return [&arena, member](auto& item) { return own(arena, item.*member); };
     };
-    const auto pair = [&](TextPairKind::Item& i) { return own(arena, i.first) && own(arena, i.second); };
+    const auto pair = [&](TextPairKind::Item& i) {
+        return own(arena, i.first) && own(arena, i.second);
+    };
     const auto search = [&](SearchKind::Item& i) {
         return own(arena, i.recorded) && own(arena, i.lowered) && own(arena, i.engine);
     };
@@ -142,28 +145,34 @@ bool absorbRange(Statistics& whole, const Statistics& range) {
     const auto text = oneText(&TextHitsKind::Item::text);
     const auto error = oneText(&ErrorRequestKind::Item::url);
 
-    bool ok = absorbVisitors(whole.rawHosts, range.rawHosts, arena, nullptr) &&
-              absorbVisitors(whole.visitors, range.visitors, arena, &whole.recent) &&
-              absorbTable(whole.domainSuffixes, range.domainSuffixes, text, addHits<TextHitsKind::Item>) &&
-              absorbTable(whole.days, range.days, noTexts, addDay) &&
-              absorbTable(whole.notFound, range.notFound, error, addHits<ErrorRequestKind::Item>) &&
-              absorbTable(whole.otherErrors, range.otherErrors, error, addHits<ErrorRequestKind::Item>) &&
-              absorbTable(whole.pages, range.pages, file, addFile) &&
-              absorbTable(whole.images, range.images, file, addFile) &&
-              absorbTable(whole.otherFiles, range.otherFiles, file, addFile) &&
-              absorbTable(whole.directories, range.directories, file, addFile) &&
-              absorbTable(whole.brokenLinks, range.brokenLinks, pair, addHits<TextPairKind::Item>) &&
-              absorbTable(whole.pageTransitions, range.pageTransitions, pair, addHits<TextPairKind::Item>) &&
-              absorbTable(whole.referrerUrls, range.referrerUrls, text, addHits<TextHitsKind::Item>) &&
-              absorbTable(whole.referrerToPage, range.referrerToPage, pair, addHits<TextPairKind::Item>) &&
-              absorbTable(whole.referredPages, range.referredPages, text, addHits<TextHitsKind::Item>) &&
-              absorbTable(whole.referringSites, range.referringSites, text, addHits<TextHitsKind::Item>) &&
-              absorbTable(whole.searchEngines, range.searchEngines, search, addHits<SearchKind::Item>) &&
-              absorbTable(whole.searchKeywords, range.searchKeywords, search, addHits<SearchKind::Item>) &&
-              absorbTable(whole.searchPhrases, range.searchPhrases, search, addHits<SearchKind::Item>);
+    bool ok =
+        absorbVisitors(whole.rawHosts, range.rawHosts, arena, nullptr) &&
+        absorbVisitors(whole.visitors, range.visitors, arena, &whole.recent) &&
+        absorbTable(whole.domainSuffixes, range.domainSuffixes, text,
+                    addHits<TextHitsKind::Item>) &&
+        absorbTable(whole.days, range.days, noTexts, addDay) &&
+        absorbTable(whole.notFound, range.notFound, error, addHits<ErrorRequestKind::Item>) &&
+        absorbTable(whole.otherErrors, range.otherErrors, error, addHits<ErrorRequestKind::Item>) &&
+        absorbTable(whole.pages, range.pages, file, addFile) &&
+        absorbTable(whole.images, range.images, file, addFile) &&
+        absorbTable(whole.otherFiles, range.otherFiles, file, addFile) &&
+        absorbTable(whole.directories, range.directories, file, addFile) &&
+        absorbTable(whole.brokenLinks, range.brokenLinks, pair, addHits<TextPairKind::Item>) &&
+        absorbTable(whole.pageTransitions, range.pageTransitions, pair,
+                    addHits<TextPairKind::Item>) &&
+        absorbTable(whole.referrerUrls, range.referrerUrls, text, addHits<TextHitsKind::Item>) &&
+        absorbTable(whole.referrerToPage, range.referrerToPage, pair,
+                    addHits<TextPairKind::Item>) &&
+        absorbTable(whole.referredPages, range.referredPages, text, addHits<TextHitsKind::Item>) &&
+        absorbTable(whole.referringSites, range.referringSites, text,
+                    addHits<TextHitsKind::Item>) &&
+        absorbTable(whole.searchEngines, range.searchEngines, search, addHits<SearchKind::Item>) &&
+        absorbTable(whole.searchKeywords, range.searchKeywords, search,
+                    addHits<SearchKind::Item>) &&
+        absorbTable(whole.searchPhrases, range.searchPhrases, search, addHits<SearchKind::Item>);
     auto from = range.tracked.begin();
-    for (auto to = whole.tracked.begin(); ok && to != whole.tracked.end() && from != range.tracked.end();
-         ++to, ++from)
+    for (auto to = whole.tracked.begin();
+         ok && to != whole.tracked.end() && from != range.tracked.end(); ++to, ++from)
         ok = absorbTable(to->days, from->days, noTexts, addDay);
     return ok;
 }

@@ -121,7 +121,8 @@ class StatTable {
     template <typename F>
     void forEachInserted(F&& f) const {
         for (std::size_t c = 0; c < chunks_.size(); ++c) {
-            const std::size_t used = c + 1 < chunks_.size() ? chunkSize(c) : chunkNodes_ - freeInChunk_;
+            const std::size_t used =
+                c + 1 < chunks_.size() ? chunkSize(c) : chunkNodes_ - freeInChunk_;
             for (std::size_t i = 0; i < used; ++i) f(chunks_[c][i].item);
         }
     }

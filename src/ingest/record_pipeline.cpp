@@ -79,10 +79,12 @@ bool splitAtLines(platform::FileOpener& files, const std::string& path, std::uin
         if (target <= bounds.back()) continue;
         const std::uint64_t winStart = target / gran * gran;
         platform::MapView view;
-        const auto want = static_cast<std::size_t>(std::min(size - winStart, target - winStart + kSearch));
+        const auto want =
+            static_cast<std::size_t>(std::min(size - winStart, target - winStart + kSearch));
         if (!file->map(winStart, want, view)) return false;
         const std::size_t from = static_cast<std::size_t>(target - winStart);
-        const void* lf = from < view.size ? std::memchr(view.data + from, '\n', view.size - from) : nullptr;
+        const void* lf =
+            from < view.size ? std::memchr(view.data + from, '\n', view.size - from) : nullptr;
         if (lf != nullptr) {
             const std::uint64_t cut =
                 winStart + static_cast<std::uint64_t>(static_cast<const char*>(lf) - view.data) + 1;

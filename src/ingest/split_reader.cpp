@@ -72,15 +72,16 @@ ReadOutcome SplitReader::read(RecordPipeline& pipeline, int format, const std::s
         p.readerState() = start;
         if (rejectedSink_) p.setRejectedSink(&part.rejects);
         p.start(false, 0);
-        threads.emplace_back([&part, &path, format, shownName, from = bounds[k], to = bounds[k + 1]] {
-            std::uint64_t ignored = 0;
-            part.outcome =
-                part.pipeline->readFile(format, path, 0, ignored, shownName, {from, to, 0, 1});
-        });
+        threads.emplace_back(
+            [&part, &path, format, shownName, from = bounds[k], to = bounds[k + 1]] {
+                std::uint64_t ignored = 0;
+                part.outcome =
+                    part.pipeline->readFile(format, path, 0, ignored, shownName, {from, to, 0, 1});
+            });
     }
     pipeline.setStretchBytes(partStretch);
-    ReadOutcome outcome = pipeline.readFile(format, path, base, size, shownName,
-                                            {0, bounds[1], 0, parts});
+    ReadOutcome outcome =
+        pipeline.readFile(format, path, base, size, shownName, {0, bounds[1], 0, parts});
     pipeline.setStretchBytes(stretch);
     for (std::thread& t : threads) t.join();
     if (outcome != ReadOutcome::Done) return outcome;

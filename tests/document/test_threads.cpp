@@ -13,9 +13,8 @@
 #include <vector>
 
 #include "document/document.h"
-#include "support/fakes.h"
+#include "support/local_document.h"
 #include "support/local_servers.h"
-#include "support/scripted_resolver.h"
 
 namespace tw::document {
 namespace {
@@ -50,11 +49,12 @@ std::string stamp(std::int64_t t) {
 // addresses (some zero-padded).
 std::string combined(std::uint64_t seed, std::int64_t start, int lines, const char* eol = "\n",
                      int hostPool = 60) {
-    static const char* pages[] = {"/a.html", "/dir/", "/img/x.gif", "/p.cgi?x=1", "/Case.HTML",
-                                  "/gone.html", "/track/me.html", "/b.asp", "/img/y.jpeg", "/"};
-    static const char* referrers[] = {"-", "http://www.google.com/search?q=blue+cat+food",
-                                      "http://www.site.example/a.html",
-                                      "http://other.example/links", "http://search.yahoo.com/x?p=dogs"};
+    static const char* pages[] = {"/a.html",     "/dir/",      "/img/x.gif",     "/p.cgi?x=1",
+                                  "/Case.HTML",  "/gone.html", "/track/me.html", "/b.asp",
+                                  "/img/y.jpeg", "/"};
+    static const char* referrers[] = {
+        "-", "http://www.google.com/search?q=blue+cat+food", "http://www.site.example/a.html",
+        "http://other.example/links", "http://search.yahoo.com/x?p=dogs"};
     static const char* agents[] = {"Mozilla/4.0 (compatible; MSIE 5.0; Windows 98)", "Lynx/2.8",
                                    "Mozilla/5.0 (X11; Linux x86_64) Firefox/99.0", "-"};
     static const int statuses[] = {200, 200, 200, 304, 404, 206, 500, 200};
@@ -86,13 +86,15 @@ std::string combined(std::uint64_t seed, std::int64_t start, int lines, const ch
 // own: a part that starts after either must read its lines by the right one.
 std::string w3c(std::uint64_t seed, int lines) {
     Random r{seed};
-    std::string out = "#Software: test\n#Date: 2014-05-18 00:00:00\n"
-                      "#Fields: time c-ip cs-method cs-uri-stem sc-status sc-bytes cs(User-Agent)\n";
+    std::string out =
+        "#Software: test\n#Date: 2014-05-18 00:00:00\n"
+        "#Fields: time c-ip cs-method cs-uri-stem sc-status sc-bytes cs(User-Agent)\n";
     int second = 0;
     for (int i = 0; i < lines; ++i) {
         if (i == lines / 2)
-            out += "#Date: 2014-05-19 00:00:00\n"
-                   "#Fields: date time cs-uri-stem c-ip sc-status cs(Referer)\n";
+            out +=
+                "#Date: 2014-05-19 00:00:00\n"
+                "#Fields: date time cs-uri-stem c-ip sc-status cs(Referer)\n";
         second += static_cast<int>(r.next(20));
         char time[16];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", second / 3600 % 24, second / 60 % 60,
@@ -128,17 +130,8 @@ struct Outcome {
     ingest::RunSummary summary;
 };
 
-struct Fixture {
+struct Fixture : test::LocalDocumentParts {
     test::ScratchDir data, files;
-    platform::MemorySettings settings;
-    test::FakePrompter prompter;
-    test::FakeProgressDialog progress;
-    test::FakeClock clock;
-    platform::PosixFileOpener opener;
-    ingest::PlainFileSources sources;
-    ingest::MeasureOnly measure;
-    ingest::NoSpider spider;
-    test::ScriptedResolver resolver;
 
     Fixture() {
         settings.setDataFolder(data.path().string());
@@ -146,8 +139,7 @@ struct Fixture {
     }
 
     Outcome run(const config::ReportDefinition& def, int threads, std::size_t stretch) {
-        Document doc(DocumentServices{settings, prompter, progress, clock, opener, sources,
-                                      measure, spider, resolver, nullptr, {}});
+        Document doc(documentServices());
         RecordedRejects rejects;
         doc.setRejectedSink(&rejects);
         doc.setThreads(threads);
@@ -188,8 +180,8 @@ struct Fixture {
 
     // Every thread count and a tiny stretch give the one-thread outcome; returns what the runs
     // with more than one thread did with their parts.
-    std::pair<std::uint64_t, std::uint64_t> expectSameEverywhere(const config::ReportDefinition& def,
-                                                                 const char* what) {
+    std::pair<std::uint64_t, std::uint64_t> expectSameEverywhere(
+        const config::ReportDefinition& def, const char* what) {
         const Outcome one = run(def, 1, ingest::kDefaultStretchBytes);
         EXPECT_FALSE(one.entries.empty()) << what;
         EXPECT_EQ(one.summary.partsAdded, 0u) << what;
@@ -226,8 +218,10 @@ TEST(Threads, GeneratedLogsReadAsOneThreadReadsThem) {
     // cannot be added and are read again), and a W3C log whose directives change half way.
     std::string path;
     for (int i = 0; i < 4; ++i) {
-        const std::string log = combined(100 + i, 1400000000 + i * 90000, 3000, i == 2 ? "\r\n" : "\n");
-        path += (path.empty() ? "" : ";") + f.files.write("gen-" + std::to_string(i) + ".log", log).string();
+        const std::string log =
+            combined(100 + i, 1400000000 + i * 90000, 3000, i == 2 ? "\r\n" : "\n");
+        path += (path.empty() ? "" : ";") +
+                f.files.write("gen-" + std::to_string(i) + ".log", log).string();
     }
     const std::string overlap =
         combined(7, 1400400000, 2500, "\n", 20) + combined(8, 1400400000, 2500, "\n", 20);
@@ -249,14 +243,17 @@ TEST(Threads, RealSamplesAndARotatedSetReadAsOneThreadReadsThem) {
 
     // Named newest first, as rotation leaves them.
     const std::string newer = f.files.write("access_log", combined(21, 1400100000, 2000)).string();
-    const std::string older = f.files.write("access_log.1", combined(22, 1400000000, 2000)).string();
+    const std::string older =
+        f.files.write("access_log.1", combined(22, 1400000000, 2000)).string();
     std::tie(added, again) = f.expectSameEverywhere(f.definition(newer + ";" + older), "rotated");
     EXPECT_GT(added, 0u);
 }
 
 TEST(Threads, LookupsGiveTheSameFiguresWhateverTheThreadSetting) {
     Fixture f;
-    for (int h = 0; h < 60; h += 2) f.resolver.answer("10.0." + std::to_string(h / 7) + "." + std::to_string(h), "n" + std::to_string(h) + ".resolved.example");
+    for (int h = 0; h < 60; h += 2)
+        f.resolver.answer("10.0." + std::to_string(h / 7) + "." + std::to_string(h),
+                          "n" + std::to_string(h) + ".resolved.example");
     config::ReportDefinition def =
         f.definition(f.files.write("dns.log", combined(31, 1400000000, 1500)).string());
     def.EnableDNS = 1;

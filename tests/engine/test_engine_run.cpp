@@ -157,8 +157,9 @@ TEST(EngineRun, LookupsMadeAheadCountAsLookupsMadeOnTheWay) {
         for (int b = 0; b < 40; ++b)
             for (int host : {3, 9})
                 if (b % 3 != 0)
-                    r.answer("10.1." + std::to_string(b) + "." + std::to_string(host),
-                             "Block" + std::to_string(b) + "-" + std::to_string(host) + ".example.org");
+                    r.answer(
+                        "10.1." + std::to_string(b) + "." + std::to_string(host),
+                        "Block" + std::to_string(b) + "-" + std::to_string(host) + ".example.org");
     };
     {
         std::ofstream out(log);
@@ -183,8 +184,9 @@ TEST(EngineRun, LookupsMadeAheadCountAsLookupsMadeOnTheWay) {
     test::ScriptedResolver onTheWay;
     answers(onTheWay);
     HostNameCache onTheWayCache;
-    const RunOutcome way = runOver(log, {.parallel = true, .resolver = &onTheWay,
-                                         .cache = &onTheWayCache, .lookupsAhead = false});
+    const RunOutcome way = runOver(
+        log,
+        {.parallel = true, .resolver = &onTheWay, .cache = &onTheWayCache, .lookupsAhead = false});
     std::filesystem::remove_all(dir);
     ASSERT_TRUE(ahead.produced);
     ASSERT_TRUE(way.produced);
