@@ -81,7 +81,7 @@ bool StatisticsEngine::addPage(std::string_view url, std::string_view title,
 // options and filters, which it only reads.
 class StatisticsEngine::Range final : public ingest::RangeAnalyser {
   public:
-    Range(const StatisticsEngine& engine)
+    explicit Range(StatisticsEngine& engine)
         : engine_(engine), stats_(StringArena::kBlockBytes), classifier_(stats_, hooks_, nullptr) {}
 
     void begin() override {
@@ -90,7 +90,7 @@ class StatisticsEngine::Range final : public ingest::RangeAnalyser {
         stats_.initialise(o);
         classifier_.setOptions(engine_.classifierOptions_);
         classifier_.setFilters(&engine_.filters_);
-        classifier_.setHooks(const_cast<StatisticsEngine&>(engine_).countHooks());
+        classifier_.setHooks(engine_.countHooks());
         classifier_.setCancelFlag(engine_.progress_ ? &engine_.progress_->cancelFlag() : nullptr);
         // Until the first dated request every visit is noted: the window starts there.
         stats_.visitors.totals().earlyLimit = INT64_MAX;
@@ -112,7 +112,7 @@ class StatisticsEngine::Range final : public ingest::RangeAnalyser {
     std::uint64_t accepted() const { return accepted_; }
 
   private:
-    const StatisticsEngine& engine_;
+    StatisticsEngine& engine_;
     Statistics stats_;
     ClassifierHooks hooks_;
     RecordClassifier classifier_;
