@@ -11,9 +11,11 @@ namespace {
 
 using ingest::LogRecord;
 
+// The readers stop every field at a control byte, NUL included, so a field's text never holds
+// one before its end and a strlen per field would only repeat that; the length must still lie
+// within the buffer and end where the text is ended.
 bool consistent(const ingest::TextField& f) {
-    return f.length >= 0 && f.length <= ingest::kFieldMax &&
-           std::strlen(f.text) == static_cast<std::size_t>(f.length);
+    return f.length >= 0 && f.length <= ingest::kFieldMax && f.text[f.length] == '\0';
 }
 
 // Extensions are matched as substrings ignoring case, so "html" and "HTM" are pages and "jpeg2"
@@ -274,9 +276,10 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
         const std::size_t dot = ingest::lastOf(host, '.');
         // A name was lowercased above, so its suffix is already in the form the table keeps.
         if (dot != std::string::npos)
-            entry.suffix = merge(stats_.domainSuffixes,
-                  TextHitsKind::Item{borrowed(std::string_view(host).substr(dot)), 1},
-                  &TextHitsKind::Item::text);
+            entry.suffix =
+                merge(stats_.domainSuffixes,
+                      TextHitsKind::Item{borrowed(std::string_view(host).substr(dot)), 1},
+                      &TextHitsKind::Item::text);
         stats_.counters.hostNamesSeen = true;
     }
     // Every host, name or address, as it was before losing its first label: the general totals
@@ -295,12 +298,14 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
         entry.visitor = r.item;
     }
     // A text the arena could not hold is not a key to merge into again.
-    const auto held = [](const auto* item, const Text& t) { return item == nullptr || t.data != nullptr; };
-    if (remember && entry.visitor->host.data != nullptr && held(entry.raw, entry.raw ? entry.raw->host : Text{}) &&
+    const auto held = [](const auto* item, const Text& t) {
+        return item == nullptr || t.data != nullptr;
+    };
+    if (remember && entry.visitor->host.data != nullptr &&
+        held(entry.raw, entry.raw ? entry.raw->host : Text{}) &&
         held(entry.suffix, entry.suffix ? entry.suffix->text : Text{}))
         hostEntries_.put(rec.host.view(), entry);
     return true;
-
 }
 
 std::string_view RecordClassifier::countFile(std::string_view url, const LogRecord& rec) {
@@ -340,13 +345,15 @@ std::string_view RecordClassifier::countFile(std::string_view url, const LogReco
                       url);
         ++*kinds[static_cast<int>(kind)];
         const std::size_t slash = ingest::lastOf(url, '/');
-        if (slash != std::string_view::npos) e.directory = file(stats_.directories, url.substr(0, slash + 1));
+        if (slash != std::string_view::npos)
+            e.directory = file(stats_.directories, url.substr(0, slash + 1));
         keep(e);
         return url;
     }
     const std::string_view page = withDefaultPage(url);
     UrlEntry e{FileKind::Page, nullptr, nullptr, true};
-    e.directory = file(stats_.directories, page.substr(0, page.size() - options_.defaultPage.size()));
+    e.directory =
+        file(stats_.directories, page.substr(0, page.size() - options_.defaultPage.size()));
     e.file = file(stats_.pages, page);
     ++stats_.counters.pages;
     keep(e);

@@ -1,14 +1,44 @@
 #include "ingest/text_search.h"
 
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 namespace tw::ingest {
 
 std::size_t lastOf(std::string_view s, char c) {
+#if defined(__SSE2__)
+    // URLs and host names are a few dozen bytes: sixteen at a time from the end, the first
+    // ones with a load that starts at the text and overlaps what was already looked at, costs
+    // less than the call into the library.
+    const char* b = s.data();
+    std::size_t n = s.size();
+    if (n >= 16) {
+        const __m128i needle = _mm_set1_epi8(c);
+        while (n >= 16) {
+            n -= 16;
+            const auto m = static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpeq_epi8(
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + n)), needle)));
+            if (m != 0) return n + 31 - static_cast<std::size_t>(__builtin_clz(m));
+        }
+        if (n == 0) return std::string_view::npos;
+        // Bytes [n, n + 16) are known not to hold `c`; the first load covers [0, 16).
+        const auto m = static_cast<unsigned>(_mm_movemask_epi8(
+                           _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(b)),
+                                          needle))) &
+                       ((1u << n) - 1);
+        return m != 0 ? 31 - static_cast<std::size_t>(__builtin_clz(m)) : std::string_view::npos;
+    }
+    while (n > 0)
+        if (b[--n] == c) return n;
+    return std::string_view::npos;
+#else
     if (s.empty()) return std::string_view::npos;
     const void* p = ::memrchr(s.data(), c, s.size());
     return p ? static_cast<std::size_t>(static_cast<const char*>(p) - s.data())
              : std::string_view::npos;
+#endif
 }
 namespace {
 constexpr const auto& kUpper = detail::kUpperMap;
@@ -39,26 +69,37 @@ Pattern::Pattern(std::string_view text, Case mode) : pattern_(text), mode_(mode)
     }
 }
 
+namespace {
+
+// The search loop for one case mode, so that the mode is not tested at every byte.
+template <bool Fold>
+long horspool(const unsigned char* t, std::size_t size, const unsigned char* p, std::size_t n,
+              const std::array<std::uint32_t, 256>& skip) {
+    const std::size_t last = n - 1;
+    std::size_t pos = 0;
+    while (pos + last < size) {
+        std::size_t j = last;
+        while (true) {
+            const unsigned char c = Fold ? kUpper[t[pos + j]] : t[pos + j];
+            if (c != p[j]) break;
+            if (j == 0) return static_cast<long>(pos);
+            --j;
+        }
+        pos += skip[t[pos + last]];
+    }
+    return -1;
+}
+
+}  // namespace
+
 long Pattern::find(std::string_view text) const {
     const std::size_t n = pattern_.size();
     if (n == 0) return 0;
     if (text.size() < n) return -1;
     const auto* t = reinterpret_cast<const unsigned char*>(text.data());
     const auto* p = reinterpret_cast<const unsigned char*>(pattern_.data());
-    const bool fold = mode_ == Case::Insensitive;
-    const std::size_t last = n - 1;
-    std::size_t pos = 0;
-    while (pos + last < text.size()) {
-        std::size_t j = last;
-        while (true) {
-            const unsigned char c = fold ? kUpper[t[pos + j]] : t[pos + j];
-            if (c != p[j]) break;
-            if (j == 0) return static_cast<long>(pos);
-            --j;
-        }
-        pos += skip_[t[pos + last]];
-    }
-    return -1;
+    return mode_ == Case::Insensitive ? horspool<true>(t, text.size(), p, n, skip_)
+                                      : horspool<false>(t, text.size(), p, n, skip_);
 }
 
 long findText(std::string_view text, std::string_view pattern, Pattern::Case mode) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstring>
 #include <limits>
 #include <memory>
 #include <string>
@@ -433,6 +434,42 @@ TEST_F(Readers, ConsecutiveDatesReadAsEachReadsAlone) {
     }
 }
 
+// A line of another minute of the kept minute's day is read from the kept minute; every hour
+// and minute, in range or not, and with time offsets that move the day boundary, reads as the
+// same line read alone, refused or not.
+TEST_F(Readers, OtherMinutesOfTheKeptDayReadAsEachReadsAlone) {
+    const auto line = [](const std::string& date) {
+        return "h - - [" + date + R"(] "GET / HTTP/1.0" 200 1)";
+    };
+    for (const int offset : {0, -9, 5}) {
+        st.options.timeOffsetHours = offset;
+        for (const std::string kept : {"10/Oct/2020:13:55:36", "01/Jan/2021:00:00:00",
+                                       "31/Dec/2039:23:59:59", "29/Feb/2020:22:07:10"})
+            for (int h = 0; h <= 25; ++h)
+                for (const int mi : {0, 7, 54, 55, 56, 59, 60, 99}) {
+                    ASSERT_GT(read(readCommonLine, line(kept + " +0000")), 0u);
+                    char clock[16];
+                    std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", h, mi, (h * mi) % 60);
+                    const std::string probe = line(kept.substr(0, 12) + clock + " +0000");
+                    const std::size_t inSequence = read(readCommonLine, probe);
+                    const RejectReason why = st.reject;
+                    ReaderState alone;
+                    alone.options = st.options;
+                    auto fresh = std::make_unique<LogRecord>();
+                    ASSERT_EQ(readCommonLine(alone, probe.data(), probe.size(), *fresh),
+                              inSequence)
+                        << probe;
+                    if (inSequence == 0) {
+                        EXPECT_EQ(why, alone.reject) << probe;
+                        continue;
+                    }
+                    EXPECT_EQ(rec->time, fresh->time) << probe << " offset " << offset;
+                    EXPECT_EQ(rec->hour, fresh->hour) << probe << " offset " << offset;
+                    EXPECT_EQ(rec->weekday, fresh->weekday) << probe << " offset " << offset;
+                }
+    }
+}
+
 // A control byte anywhere in the line sends it down the byte-by-byte scan, which refuses a
 // control byte inside the quoted agent; at every position, and for each kind of such byte, the
 // line is refused exactly as one whose other bytes are all ordinary. Bytes from 0x80 up are
@@ -453,6 +490,104 @@ TEST_F(Readers, AControlByteAnywhereInTheAgentIsSeen) {
             EXPECT_EQ(read(readCombinedLine, line), 0u)
                 << "byte " << static_cast<int>(bad) << " at " << head.size() + i;
         }
+}
+
+// A NUL byte is a control byte like any other: no reader lets one into a text field, so every
+// field of an accepted line holds exactly `length` bytes before its terminator, which is what
+// the analysis relies on instead of measuring each field again. A NUL inside a delimited field
+// refuses the line; the multi-file layouts end the line there.
+TEST_F(Readers, ANulByteNeverGetsIntoAField) {
+    const auto fieldsAreWhole = [&](const std::string& where) {
+        const TextField* fields[] = {&rec->host,  &rec->url,  &rec->referrer,
+                                     &rec->agent, &rec->user, &rec->serverIp};
+        for (const TextField* f : fields)
+            EXPECT_EQ(std::strlen(f->text), static_cast<std::size_t>(f->length)) << where;
+    };
+    const std::string w3cFields =
+        "#Fields: date time c-ip cs-username cs-method cs-uri-stem sc-status sc-bytes "
+        "cs(Referer) cs(User-Agent)";
+    const std::string w3cLine =
+        "2003-01-01 12:34:56 192.168.0.7 jdoe GET /default.htm 200 512 http://a.example/ "
+        "Mozilla/4.0+(compatible;+MSIE+6.0)";
+    const std::pair<LineReader, std::string> cases[] = {
+        {readCommonLine, kCommon},
+        {readCombinedLine, kCombined},
+        {readLooseLine, kCombined},
+        {readIisCommaLine, kComma},
+        {readIisCommaExtendedLine, kComma + " http://a.example/x, Mozilla/4.0"},
+        {readW3cLine, w3cLine},
+        {readAgentLine, "Mozilla/5.0 (X11; Linux x86_64)"},
+        {readRefererLine, "http://a.example/b.html -> /c.html"},
+    };
+    ASSERT_EQ(parseW3cFields(w3cFields, st.w3c), kFormatW3c);
+    for (const auto& [reader, whole] : cases) {
+        ASSERT_GT(read(reader, whole), 0u) << whole;
+        for (std::size_t i = 0; i < whole.size(); ++i) {
+            std::string line = whole;
+            line[i] = '\0';
+            if (read(reader, line) > 0) fieldsAreWhole(whole + " with NUL at " + std::to_string(i));
+        }
+    }
+    // Inside the host, the URL, the referrer or the agent of a bracketed line, and inside a
+    // comma field, the line is refused.
+    for (const std::string_view field : {"127.0.0.1", "/apache_pb.gif", "http://www.example",
+                                         "Mozilla/4.08"}) {
+        std::string line = kCombined;
+        line[line.find(field) + 3] = '\0';
+        EXPECT_EQ(read(readCombinedLine, line), 0u) << field;
+    }
+    std::string comma = kComma;
+    comma[comma.find("/DeptLogo") + 2] = '\0';
+    EXPECT_EQ(read(readIisCommaLine, comma), 0u);
+    const std::string agent("Mozilla\0/5.0", 12);
+    EXPECT_EQ(read(readAgentLine, agent), 7u);
+    EXPECT_EQ(rec->agent.view(), "Mozilla");
+}
+
+// The delimiters of a bracketed line are searched sixteen bytes at a time, and the last bytes
+// of a line with a load that ends at the line's end: fields of every length put each delimiter
+// at every place in a block, at the very end of the line, and in lines shorter than a block.
+TEST_F(Readers, BracketedFieldsOfEveryLength) {
+    for (std::size_t h = 1; h <= 34; ++h)
+        for (std::size_t u = 0; u <= 34; ++u) {
+            const std::string host(h, 'h');
+            const std::string url = "/" + std::string(u, 'u');
+            const std::string common = host + R"( [] "GET )" + url + R"(" 404 7)";
+            ASSERT_EQ(read(readCommonLine, common), common.size()) << common;
+            EXPECT_EQ(rec->host.view(), host);
+            EXPECT_EQ(rec->url.view(), url);
+            EXPECT_EQ(rec->status, 404);
+            EXPECT_EQ(rec->bytes, 7u);
+            const std::string referrer(u, 'r'), agent(h, 'a');
+            const std::string combined = host + R"( - - [01/Jan/2001:00:00:00 +0000] "GET )" +
+                                         url + R"( HTTP/1.1" 200 12 ")" + referrer + R"(" ")" +
+                                         agent + "\"";
+            ASSERT_EQ(read(readCombinedLine, combined), combined.size()) << combined;
+            EXPECT_EQ(rec->host.view(), host);
+            EXPECT_EQ(rec->url.view(), url);
+            EXPECT_EQ(rec->referrer.view(), referrer);
+            EXPECT_EQ(rec->agent.view(), agent);
+            EXPECT_EQ(rec->bytes, 12u);
+            // Without the agent's closing quote the line does not follow the layout, wherever
+            // the line ends.
+            EXPECT_EQ(read(readCombinedLine, combined.substr(0, combined.size() - 1)), 0u)
+                << combined;
+            EXPECT_EQ(st.reject, RejectReason::Layout);
+        }
+}
+
+// The status reads as C's atoi does: leading digits, nothing for no digits, and 0 for a number
+// no int holds.
+TEST_F(Readers, StatusReadsLikeAtoi) {
+    for (const auto& [text, want] :
+         {std::pair<std::string, int>{"200", 200}, {"099", 99}, {"20", 20}, {"2", 2},
+          {"2000", 2000}, {"20x", 20}, {"200x", 200}, {"x", 0}, {"-", 0}, {"-404", -404},
+          {"+301", 301}, {"2147483647", 2147483647}, {"2147483648", 0}, {"99999999999", 0}}) {
+        const std::string line = R"(h - - [01/Jan/2001:00:00:00 +0000] "GET / HTTP/1.1" )" +
+                                 text + R"( 5 "-" "-")";
+        ASSERT_EQ(read(readCombinedLine, line), line.size()) << text;
+        EXPECT_EQ(rec->status, want) << text;
+    }
 }
 
 TEST_F(Readers, CommaLayouts) {

@@ -118,6 +118,30 @@ bool referenceMatch(const std::string& p, const std::string& t) {
     return m[p.size()][t.size()];
 }
 
+// The last occurrence is found sixteen bytes at a time from the end: every length around the
+// block size, with the byte absent, once at every place, and twice.
+TEST(LastOf, AgreesWithRfindAtEveryLengthAndPlace) {
+    for (std::size_t n = 0; n <= 70; ++n) {
+        const std::string none(n, 'x');
+        EXPECT_EQ(lastOf(none, '/'), std::string::npos) << n;
+        for (std::size_t i = 0; i < n; ++i) {
+            std::string once = none;
+            once[i] = '/';
+            EXPECT_EQ(lastOf(once, '/'), i) << n << " at " << i;
+            for (std::size_t j = 0; j < i; ++j) {
+                std::string twice = once;
+                twice[j] = '/';
+                EXPECT_EQ(lastOf(twice, '/'), i) << n << " at " << j << " and " << i;
+            }
+        }
+    }
+    // Only the view is searched, not the bytes around it.
+    const std::string text = "/abcdefghijklmnopqrstuvwxyz/";
+    EXPECT_EQ(lastOf(std::string_view(text).substr(1, text.size() - 2), '/'), std::string::npos);
+    EXPECT_EQ(lastOf(std::string_view(text).substr(0, 20), '/'), 0u);
+    EXPECT_EQ(lastOf("a\xff", '\xff'), 1u);
+}
+
 TEST(WildcardMatch, StarsAndQuestionMarks) {
     EXPECT_TRUE(wildcardMatch("*", ""));
     EXPECT_TRUE(wildcardMatch("*", "/any/path.html"));
