@@ -19,6 +19,8 @@
 #include <mutex>
 #include <vector>
 
+#include "engine/memory_meter.h"
+
 namespace tw::engine {
 
 template <typename Kind>
@@ -36,10 +38,17 @@ class StatTable {
     explicit StatTable(std::uint32_t buckets = 0) { reset(buckets); }
 
     void setUseLocks(bool on) { useLocks_ = on; }
+    // Where the table counts the memory its nodes and buckets take; null for nowhere.
+    void setMeter(MemoryMeter* meter) {
+        if (meter_ != nullptr) meter_->add(-metered_);
+        meter_ = meter;
+        if (meter_ != nullptr) meter_->add(metered_);
+    }
 
     // Empties the table; a bucket count of 0 is taken as 1.
     void reset(std::uint32_t buckets) {
         buckets_.assign(buckets == 0 ? 1 : buckets, nullptr);
+        meter(-metered_ + static_cast<std::int64_t>(buckets_.size() * sizeof(Node*)));
         startBuckets_ = buckets_.size();
         growths_ = 0;
         chunks_.clear();
@@ -175,6 +184,7 @@ class StatTable {
             chunkNodes_ =
                 chunks_.empty() ? kFirstChunkNodes : std::min(chunkNodes_ * 2, kMaxChunkNodes);
             chunks_.emplace_back(new Node[chunkNodes_]);
+            meter(static_cast<std::int64_t>(chunkNodes_ * sizeof(Node)));
             freeInChunk_ = chunkNodes_;
         }
         return &chunks_.back()[chunkNodes_ - freeInChunk_--];
@@ -193,12 +203,20 @@ class StatTable {
                 n = next;
             }
         }
+        meter(static_cast<std::int64_t>((bigger.size() - buckets_.size()) * sizeof(Node*)));
         buckets_.swap(bigger);
         ++growths_;
     }
 
+    void meter(std::int64_t bytes) {
+        metered_ += bytes;
+        if (meter_ != nullptr) meter_->add(bytes);
+    }
+
     std::vector<Node*> buckets_;
     std::vector<std::unique_ptr<Node[]>> chunks_;
+    MemoryMeter* meter_ = nullptr;
+    std::int64_t metered_ = 0;  // what this table has told the meter
     std::size_t freeInChunk_ = 0;
     std::size_t chunkNodes_ = 0;
     std::uint64_t entries_ = 0;

@@ -75,6 +75,12 @@ void Statistics::initialise(const StatisticsOptions& o) {
     }
 }
 
+void Statistics::setMeter(MemoryMeter* meter) {
+    forEachTable([&](auto& t) { t.setMeter(meter); });
+    for (TrackedFile& t : tracked) t.days.setMeter(meter);
+    arena.setMeter(meter);
+}
+
 void Statistics::release() {
     forEachTable([](auto& t) { t.reset(1); });
     for (TrackedFile& t : tracked) t.days.reset(1);

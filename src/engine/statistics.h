@@ -90,6 +90,10 @@ class Statistics {
     // Frees every table and text (results built from them must be gone first).
     void release();
 
+    // Where every table and the arena count what they hold (the tracked files' tables too);
+    // null for nowhere. Set after initialise().
+    void setMeter(MemoryMeter* meter);
+
     bool useLocks() const { return useLocks_; }
     std::mutex& analysisLock() { return analysisLock_; }
 

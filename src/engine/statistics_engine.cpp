@@ -29,7 +29,12 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
     o.removeFirstDot = s.RemoveFirstDot != 0;
     o.lastItems = s.LastItems;
     o.trackedFiles = context.definition.trackFiles;
+    // The meter starts again from nothing: the tables stop counting on it while they are
+    // emptied, then count what the new run's empty tables take.
+    stats_.setMeter(nullptr);
+    meter_.reset(ceiling_);
     stats_.initialise(o);
+    stats_.setMeter(&meter_);
     statisticsOptions_ = o;
     ClassifierOptions co;
     co.caseSensitive = o.caseSensitive;
@@ -83,11 +88,13 @@ class StatisticsEngine::Range final : public ingest::RangeAnalyser {
   public:
     explicit Range(StatisticsEngine& engine)
         : engine_(engine), stats_(StringArena::kBlockBytes), classifier_(stats_, hooks_, nullptr) {}
+    ~Range() override { stats_.setMeter(nullptr); }
 
     void begin() override {
         StatisticsOptions o = engine_.statisticsOptions_;
         o.useLocks = false;
         stats_.initialise(o);
+        stats_.setMeter(&engine_.meter_);
         classifier_.setOptions(engine_.classifierOptions_);
         classifier_.setFilters(&engine_.filters_);
         classifier_.setHooks(engine_.countHooks());
@@ -106,7 +113,7 @@ class StatisticsEngine::Range final : public ingest::RangeAnalyser {
         }
         if (classifier_.classify(rec)) ++accepted_;
     }
-    bool exhausted() const override { return stats_.arena.outOfMemory(); }
+    bool exhausted() const override { return stats_.arena.outOfMemory() || engine_.meter_.over(); }
 
     const Statistics& statistics() const { return stats_; }
     std::uint64_t accepted() const { return accepted_; }

@@ -29,7 +29,11 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     void release() override {}  // the tables hold the texts the results show
     std::uint64_t acceptedCount() const override { return accepted_.load(); }
     bool referrerSeen() const override { return stats_.counters.referrersSeen; }
-    bool exhausted() const override { return stats_.arena.outOfMemory(); }
+    bool exhausted() const override { return stats_.arena.outOfMemory() || meter_.over(); }
+    // The most the run's tables and texts may hold, all threads together; 0 for no ceiling.
+    // Taken at prepare(); the default is three quarters of the machine's memory.
+    void setMemoryCeiling(std::uint64_t bytes) { ceiling_ = bytes; }
+    const MemoryMeter& memoryMeter() const { return meter_; }
     ingest::SitePageSink* sitePageSink() override { return this; }
     std::unique_ptr<ingest::RangeAnalyser> rangeAnalyser() override;
     bool absorb(ingest::RangeAnalyser& range) override;
@@ -81,6 +85,8 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     bool lookups_ = false;  // this run looks addresses up
     bool lookupsAhead_ = true;
     PlannedLookups planned_;
+    MemoryMeter meter_;
+    std::uint64_t ceiling_ = MemoryMeter::defaultCeiling();
     int truncate_ = kDefaultTruncateReports;
     bool removeFirstDot_ = true;
     std::int64_t runStart_ = 0;

@@ -27,6 +27,10 @@ char* StringArena::allocateLocked(std::size_t n) {
         pos_ = 0;
     }
     char* p = blocks_.back().get() + pos_;
+    if (meter_ != nullptr) {
+        meter_->add(static_cast<std::int64_t>(n));
+        metered_ += static_cast<std::int64_t>(n);
+    }
     undo_[1] = undo_[0];
     undo_[0] = {p, pos_, blocks() - 1};
     pos_ += n;
@@ -57,8 +61,17 @@ void StringArena::free(const void* p) {
     undo_[1] = {};
 }
 
+void StringArena::setMeter(MemoryMeter* meter) {
+    std::lock_guard lock(mutex_);
+    if (meter_ != nullptr) meter_->add(-metered_);
+    meter_ = meter;
+    if (meter_ != nullptr) meter_->add(metered_);
+}
+
 void StringArena::reset() {
     std::lock_guard lock(mutex_);
+    if (meter_ != nullptr) meter_->add(-metered_);
+    metered_ = 0;
     blocks_.clear();
     pos_ = 0;
     undo_[0] = undo_[1] = {};

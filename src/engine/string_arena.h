@@ -15,6 +15,8 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/memory_meter.h"
+
 namespace tw::engine {
 
 struct Text {
@@ -38,6 +40,8 @@ class StringArena {
         : blockBytes_(blockBytes), maxBlocks_(maxBlocks) {}
 
     void setUseLocks(bool on) { useLocks_ = on; }
+    // Where the arena counts the texts it holds; null for nowhere.
+    void setMeter(MemoryMeter* meter);
     // Copies `s` into the arena (not NUL-terminated). nullptr data when the arena is exhausted
     // or the text does not fit a block.
     Text copy(std::string_view s);
@@ -67,6 +71,8 @@ class StringArena {
     std::size_t pos_ = 0;  // in the current (last) block
     Undo undo_[2];         // [0] newest
     std::atomic<bool> exhausted_{false};
+    MemoryMeter* meter_ = nullptr;
+    std::int64_t metered_ = 0;
     std::size_t abandoned_ = 0;
 };
 

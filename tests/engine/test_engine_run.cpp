@@ -217,9 +217,22 @@ TEST(EngineRun, OutOfMemoryEndsTheReadingOnceAndKeepsTheResults) {
         EXPECT_GT(r.accepted, 0u);
         EXPECT_LT(r.accepted, 9999u);
     }
+    // The tables' nodes count as much as the texts: a ceiling below what the whole run needs
+    // ends it the same way, with what it read.
     const RunOutcome roomy = runOver(log, {.copies = 2});
     EXPECT_FALSE(roomy.summary.exhausted);
     EXPECT_EQ(roomy.accepted, 2u * 9999u);
+    const std::uint64_t needed = roomy.engine->memoryMeter().used();
+    EXPECT_GT(needed, 500000u) << "the tables of 20,000 records are counted";
+    const RunOutcome capped = runOver(log, {.copies = 2, .memoryCeiling = needed / 3});
+    EXPECT_TRUE(capped.produced);
+    EXPECT_TRUE(capped.summary.exhausted);
+    ASSERT_EQ(capped.events.size(), 1u);
+    EXPECT_EQ(capped.events[0].text, "Out of Memory");
+    EXPECT_GT(capped.accepted, 0u);
+    EXPECT_LT(capped.accepted, 9999u);
+    EXPECT_LE(capped.engine->memoryMeter().used(), needed / 3 + 200000)
+        << "the reading stops soon after the ceiling";
 }
 
 // Filters reach the run from both places they are kept: the global list in the settings and

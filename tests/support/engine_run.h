@@ -34,7 +34,8 @@ struct RunOptions {
     // With both, a parallel run looks addresses up through them.
     platform::Resolver* resolver = nullptr;
     HostNameCache* cache = nullptr;
-    bool lookupsAhead = true;  // false: looked up as the records come, by the 64 workers
+    bool lookupsAhead = true;         // false: looked up as the records come, by the 64 workers
+    std::uint64_t memoryCeiling = 0;  // 0: the engine's default
 };
 
 // One unattended run over `path`.
@@ -52,6 +53,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     auto engine = std::make_shared<StatisticsEngine>(o.arenaBlockBytes);
     if (o.resolver && o.cache) engine->useReverseDns(*o.cache, *o.resolver, &progress);
     engine->setLookupsAhead(o.lookupsAhead);
+    if (o.memoryCeiling != 0) engine->setMemoryCeiling(o.memoryCeiling);
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
     config::ReportDefinition def;
