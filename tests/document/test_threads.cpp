@@ -96,7 +96,7 @@ std::string w3c(std::uint64_t seed, int lines) {
                 "#Date: 2014-05-19 00:00:00\n"
                 "#Fields: date time cs-uri-stem c-ip sc-status cs(Referer)\n";
         second += static_cast<int>(r.next(20));
-        char time[16];
+        char time[40];
         std::snprintf(time, sizeof time, "%02d:%02d:%02d", second / 3600 % 24, second / 60 % 60,
                       second % 60);
         const std::string ip = "192.0.2." + std::to_string(r.next(40));

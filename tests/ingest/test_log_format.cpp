@@ -448,7 +448,7 @@ TEST_F(Readers, OtherMinutesOfTheKeptDayReadAsEachReadsAlone) {
             for (int h = 0; h <= 25; ++h)
                 for (const int mi : {0, 7, 54, 55, 56, 59, 60, 99}) {
                     ASSERT_GT(read(readCommonLine, line(kept + " +0000")), 0u);
-                    char clock[16];
+                    char clock[40];
                     std::snprintf(clock, sizeof clock, "%02d:%02d:%02d", h, mi, (h * mi) % 60);
                     const std::string probe = line(kept.substr(0, 12) + clock + " +0000");
                     const std::size_t inSequence = read(readCommonLine, probe);
