@@ -181,7 +181,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
         if (!hostFilters && !FilterSet::passes(filterState)) return false;
     }
 
-    const bool remember = gate_ == nullptr && !hostFilters;
+    const bool remember = gate_ == nullptr && !stats_.useLocks() && !hostFilters;
     if (HostEntry* known = remember ? hostEntries_.find(rec.host.view()) : nullptr) {
         if (!turn.begin()) return false;
         const VisitorKind::Item probe{{}, 0, 0, rec.bytes, rec.time};
@@ -313,7 +313,7 @@ std::string_view RecordClassifier::countFile(std::string_view url, const LogReco
     const RequestedFileKind::Item probe{{}, 1, partial, rec.bytes};
     std::uint64_t* const kinds[] = {&stats_.counters.pages, &stats_.counters.images,
                                     &stats_.counters.otherFiles};
-    const bool remember = gate_ == nullptr;
+    const bool remember = gate_ == nullptr && !stats_.useLocks();
     if (UrlEntry* known = remember ? urlEntries_.find(url) : nullptr) {
         RequestedFileKind::Totals none;
         RequestedFileKind::merge(*known->file, probe, none);

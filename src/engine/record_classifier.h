@@ -112,7 +112,7 @@ class RecordClassifier {
     // or URL met before merges straight into those items, as the tables would have merged it,
     // without settling the host or hashing the texts again. Items never move, and the caches
     // are emptied with the tables (setOptions). Used only when records come one at a time (no
-    // workers) and, for hosts, without domain filters, whose second pass needs the host.
+    // workers, no locks) and, for hosts, without domain filters, whose second pass needs the host.
     static constexpr std::size_t kDistinctLimit = 1 << 16;
     struct HostEntry {
         VisitorKind::Item* visitor;
