@@ -61,7 +61,8 @@ link fuzz_saved_report tests/fuzz/fuzz_saved_report.cpp src/document/saved_repor
     src/engine/lookup2.cpp src/engine/record_classifier.cpp src/engine/referrers.cpp \
     src/engine/results.cpp src/engine/reverse_dns.cpp src/engine/site_pages.cpp \
     src/engine/statistics.cpp src/engine/statistics_engine.cpp src/engine/string_arena.cpp \
-    src/engine/user_agents.cpp src/ingest/text_search.cpp src/ingest/log_time.cpp \
+    src/engine/user_agents.cpp src/engine/planned_lookups.cpp src/engine/range_merge.cpp \
+    src/engine/memory_meter.cpp src/ingest/text_search.cpp src/ingest/log_time.cpp \
     src/platform/resolver.cpp src/platform/strings.cpp
 TALLYWEB_FUZZ_SEED="$out/corpus-saved-report/seed.twb" "$out/fuzz_saved_report" -runs=0 \
     "$out/corpus-saved-report" 2>/dev/null
