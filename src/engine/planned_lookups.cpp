@@ -6,9 +6,6 @@
 #include <mutex>
 #include <thread>
 
-#include "engine/host_cache.h"
-#include "platform/resolver.h"
-
 namespace tw::engine {
 
 void PlannedLookups::clear() {
@@ -22,13 +19,6 @@ void PlannedLookups::note(std::string_view address) {
 }
 
 namespace {
-
-// The block a lookup answers for: what the cache keys its entry by.
-std::string blockOf(std::string_view address) {
-    std::array<std::uint8_t, 4> bytes{};
-    return std::string(platform::parseDottedQuad(address, bytes) ? HostNameCache::keyOf(address)
-                                                                 : address);
-}
 
 // Shared with the lookup threads, which may outlive resolveAll() when one hangs after a cancel.
 struct Batch {
@@ -49,7 +39,7 @@ bool PlannedLookups::resolveAll(ReverseDns& dns, const platform::CancelFlag* can
     auto batch = std::make_shared<Batch>();
     std::vector<std::string> later;
     for (const std::string& a : order_) {
-        if (blocks.try_emplace(blockOf(a), true).second)
+        if (blocks.try_emplace(std::string(ReverseDns::cacheKey(a)), true).second)
             batch->addresses.push_back(a);
         else
             later.push_back(a);
@@ -91,9 +81,7 @@ bool PlannedLookups::resolveAll(ReverseDns& dns, const platform::CancelFlag* can
 }
 
 std::string PlannedLookups::resolve(std::string_view address) {
-    // Transparent lookup would need C++20 heterogeneous unordered lookup; the count asks once
-    // per distinct host thanks to the classifier's memo, so a string here is cheap enough.
-    const auto it = names_.find(std::string(address));
+    const auto it = names_.find(address);
     if (it != names_.end()) return it->second;
     return fallback_ != nullptr ? fallback_->resolve(address) : std::string();
 }

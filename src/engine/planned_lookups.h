@@ -10,6 +10,7 @@
 //
 // Threads: note() and resolveAll() on one thread; resolve() from any number of threads once
 // resolveAll() has returned.
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -43,7 +44,14 @@ class PlannedLookups final : public ClassifierHooks {
 
   private:
     std::vector<std::string> order_;
-    std::unordered_map<std::string, std::string> names_;  // address -> name ("" none)
+    // Transparent, so the count's lookups by string_view build no string.
+    struct Hash {
+        using is_transparent = void;
+        std::size_t operator()(std::string_view s) const {
+            return std::hash<std::string_view>{}(s);
+        }
+    };
+    std::unordered_map<std::string, std::string, Hash, std::equal_to<>> names_;  // "" no name
     ClassifierHooks* fallback_ = nullptr;
 };
 

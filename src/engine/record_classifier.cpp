@@ -122,18 +122,23 @@ bool RecordClassifier::classify(const LogRecord& rec) {
     return rec.caps.hasAccessData;
 }
 
+std::string_view RecordClassifier::countedUrl(const LogRecord& rec) const {
+    std::string_view url = rec.url.view();
+    if (options_.removeDirectories) {
+        const std::size_t last = ingest::lastOf(url, '/');
+        if (last != std::string_view::npos && last != 0) url = url.substr(last);
+    }
+    return url;
+}
+
 bool RecordClassifier::addressToResolve(const LogRecord& rec, std::string& address) const {
     if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
         !consistent(rec.agent) || !consistent(rec.user) || !rec.caps.hasAccessData)
         return false;
     // The first filter pass decides, as in classifyAccess(), whether the host is settled at all.
     if (filters_ != nullptr && filters_->active() && !filters_->hasHostFilters()) {
-        std::string_view url = rec.url.view();
-        if (options_.removeDirectories) {
-            const std::size_t last = ingest::lastOf(url, '/');
-            if (last != std::string_view::npos && last != 0) url = url.substr(last);
-        }
-        if (!FilterSet::passes(filters_->firstPass(rec, rec.host.view(), url))) return false;
+        if (!FilterSet::passes(filters_->firstPass(rec, rec.host.view(), countedUrl(rec))))
+            return false;
     }
     return platform::canonicalAddress(rec.host.view(), address);
 }
@@ -167,11 +172,7 @@ bool RecordClassifier::Turn::begin() {
 
 bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::string_view& page) {
     Scratch& s = tScratch;
-    std::string_view url = rec.url.view();
-    if (options_.removeDirectories) {
-        const std::size_t last = ingest::lastOf(url, '/');
-        if (last != std::string_view::npos && last != 0) url = url.substr(last);
-    }
+    const std::string_view url = countedUrl(rec);
     const bool filtering = filters_ != nullptr && filters_->active();
     const bool hostFilters = filtering && filters_->hasHostFilters();
     FilterSet::State filterState{true, false};

@@ -85,6 +85,8 @@ class RecordClassifier {
     };
     // `page` is left on the requested page as the pages table counted it (a 404's URL).
     bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page);
+    // The record's URL as the filters and the tables see it (RemoveDirectories applied).
+    std::string_view countedUrl(const ingest::LogRecord& rec) const;
     // Settles the host of a record met for the first time (or not remembered) and merges it
     // into the host tables; false when the record ends here (filtered, cancelled).
     bool settleHost(const ingest::LogRecord& rec, Turn& turn, FilterSet::State filterState,

@@ -13,13 +13,18 @@ void ReverseDns::start(std::int64_t runStart, int lookupTooOldDays, int badLooku
     if (progress_) progress_->status(platform::text(platform::sid::NoLookupsYet));
 }
 
+std::string_view ReverseDns::cacheKey(std::string_view address) {
+    std::array<std::uint8_t, 4> bytes{};
+    return platform::parseDottedQuad(address, bytes) ? HostNameCache::keyOf(address) : address;
+}
+
 std::string ReverseDns::resolve(std::string_view address) {
     // Only a plain dotted quad stands for its block; any other address ("1.2.3.4%eth0" and
     // "::ffff:1.2.3.4" included) is never looked up, and its failed entry must not stop the
     // lookups of the block its last "." happens to cut out.
     std::array<std::uint8_t, 4> bytes{};
     const bool quad = platform::parseDottedQuad(address, bytes);
-    const std::string_view key = quad ? HostNameCache::keyOf(address) : address;
+    const std::string_view key = cacheKey(address);
     const std::optional<HostCacheEntry> e = cache_.find(key);
     if (e && e->time >= goodLimit_) {
         if (e->success == 0) {

@@ -31,6 +31,9 @@ class ReverseDns final : public ClassifierHooks {
     // IPv4 addresses are looked up; any other is remembered as having no name.
     std::string resolve(std::string_view address) override;
     std::uint64_t lookups() const { return lookups_.load(); }
+    // The host-name cache's key for `address`: its block for a plain dotted quad, the whole
+    // address otherwise.
+    static std::string_view cacheKey(std::string_view address);
 
   private:
     // `bytes`: the address to ask the resolver for; null when it cannot be asked.
