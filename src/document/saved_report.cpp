@@ -277,14 +277,6 @@ class SectionReader {
     engine::StringArena& arena_;
 };
 
-template <typename Table>
-auto collected(const Table& table) {
-    std::vector<typename Table::Item> out;
-    out.reserve(table.size());
-    table.forEach([&](const auto& item) { out.push_back(item); });
-    return out;
-}
-
 // False at the first section the file does not hold whole.
 bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
                   engine::Statistics& s, engine::Results& r, std::int64_t& runStart) {
@@ -344,7 +336,6 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
     if (!in.i32(ringIndex)) return false;
 
     const bool transitions = engine::readTable(in, s.pageTransitions, s.arena);
-    r.pageTransitions = collected(s.pageTransitions);
     if (!transitions || !engine::readTable(in, s.sitePages, s.arena)) return false;
     if (version >= 8 && !f.items(r.users)) return false;
     return true;

@@ -19,16 +19,28 @@ auto collect(const Table& table) {
     return out;
 }
 
-template <typename Item>
-void rank(std::vector<Item>& items, std::size_t keep) {
-    const auto byHits = [](const Item& a, const Item& b) { return a.hits > b.hits; };
-    if (items.size() > keep) {
-        std::partial_sort(items.begin(), items.begin() + static_cast<std::ptrdiff_t>(keep),
-                          items.end(), byHits);
-        items.resize(keep);
+// The table's `keep` items with the most hits, highest first. The sorts move pointers instead
+// of items, so a table of millions of keys costs 8 bytes a key while it is ranked rather than a
+// copy of every item kept beside the table. The sorts decide only by comparisons, so the
+// pointers come out in exactly the order the items themselves would: ties included.
+template <typename Table>
+auto ranked(const Table& table, std::size_t keep) {
+    using Item = typename Table::Item;
+    std::vector<const Item*> order;
+    order.reserve(table.size());
+    table.forEach([&](const Item& item) { order.push_back(&item); });
+    const auto byHits = [](const Item* a, const Item* b) { return a->hits > b->hits; };
+    if (order.size() > keep) {
+        std::partial_sort(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(keep),
+                          order.end(), byHits);
+        order.resize(keep);
     } else {
-        std::sort(items.begin(), items.end(), byHits);
+        std::sort(order.begin(), order.end(), byHits);
     }
+    std::vector<Item> out;
+    out.reserve(order.size());
+    for (const Item* item : order) out.push_back(*item);
+    return out;
 }
 
 void latestFirst(std::vector<DayKind::Item>& days) {
@@ -44,15 +56,12 @@ std::vector<GroupedItem> group(const StatTable<TextPairKind>& pairs, StatTable<G
     pairs.forEach([&](const TextPairKind::Item& p) {
         groups.insertOrMerge({p.second, p.first, p.hits, nullptr});
     });
-    std::vector<GroupedKind::Item> ranked = collect(groups);
-    rank(ranked, keep);
     // Only the groups that survive the cut have their sub-tables collected.
+    const std::vector<GroupedKind::Item> top = ranked(groups, keep);
     std::vector<GroupedItem> out;
-    out.reserve(ranked.size());
-    for (const GroupedKind::Item& g : ranked) {
-        GroupedItem& item =
-            out.emplace_back(GroupedItem{g.text, g.companion, g.hits, collect(*g.sub)});
-        rank(item.sub, kGroupedSubItems);
+    out.reserve(top.size());
+    for (const GroupedKind::Item& g : top) {
+        out.push_back(GroupedItem{g.text, g.companion, g.hits, ranked(*g.sub, kGroupedSubItems)});
     }
     return out;
 }
@@ -95,24 +104,21 @@ std::string localTime(std::int64_t t) {
 Results finalise(Statistics& s, int truncateReports, bool removeFirstDot) {
     const std::size_t keep = static_cast<std::size_t>(std::max(truncateReports, 0));
     Results r;
-    r.visitors = collect(s.visitors);
-    r.domainSuffixes = collect(s.domainSuffixes);
-    r.referrerUrls = collect(s.referrerUrls);
-    r.referredPages = collect(s.referredPages);
-    r.referringSites = collect(s.referringSites);
+    r.visitors = ranked(s.visitors, keep);
+    r.domainSuffixes = ranked(s.domainSuffixes, kDomainSuffixesKept);
+    r.referrerUrls = ranked(s.referrerUrls, keep);
+    r.referredPages = ranked(s.referredPages, keep);
+    r.referringSites = ranked(s.referringSites, keep);
     r.days = collect(s.days);
-    r.pages = collect(s.pages);
-    r.images = collect(s.images);
-    r.otherFiles = collect(s.otherFiles);
-    r.directories = collect(s.directories);
-    r.notFound = collect(s.notFound);
-    r.otherErrors = collect(s.otherErrors);
-    r.brokenLinks = collect(s.brokenLinks);
-    r.pageTransitions = collect(s.pageTransitions);
-    r.referrerToPage = collect(s.referrerToPage);
+    r.pages = ranked(s.pages, keep);
+    r.images = ranked(s.images, keep);
+    r.otherFiles = ranked(s.otherFiles, keep);
+    r.directories = ranked(s.directories, keep);
+    r.notFound = ranked(s.notFound, keep);
+    r.otherErrors = ranked(s.otherErrors, keep);
     r.searchEngines = collect(s.searchEngines);
-    r.searchPhrases = collect(s.searchPhrases);
-    r.searchKeywords = collect(s.searchKeywords);
+    r.searchPhrases = ranked(s.searchPhrases, keep);
+    r.searchKeywords = ranked(s.searchKeywords, keep);
     r.users = collect(s.users);
 
     const StatTable<VisitorKind>& hosts = removeFirstDot ? s.rawHosts : s.visitors;
@@ -123,19 +129,6 @@ Results finalise(Statistics& s, int truncateReports, bool removeFirstDot) {
     r.pagesByReferrer = group(s.referrerToPage, s.pagesByReferrer, keep);
     r.brokenLinksByPage = group(s.brokenLinks, s.brokenLinksByPage, keep);
 
-    rank(r.visitors, keep);
-    rank(r.otherErrors, keep);
-    rank(r.notFound, keep);
-    rank(r.referrerUrls, keep);
-    rank(r.referringSites, keep);
-    rank(r.referredPages, keep);
-    rank(r.otherFiles, keep);
-    rank(r.images, keep);
-    rank(r.pages, keep);
-    rank(r.directories, keep);
-    rank(r.searchPhrases, keep);
-    rank(r.searchKeywords, keep);
-    rank(r.domainSuffixes, kDomainSuffixesKept);
     latestFirst(r.days);
     for (const TrackedFile& t : s.tracked) {
         r.trackedDays.push_back(collect(t.days));

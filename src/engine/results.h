@@ -30,7 +30,6 @@ struct Results {
     std::vector<DayKind::Item> days;  // latest day first
     std::vector<RequestedFileKind::Item> pages, images, otherFiles, directories;
     std::vector<ErrorRequestKind::Item> notFound, otherErrors;
-    std::vector<TextPairKind::Item> brokenLinks, pageTransitions, referrerToPage;
     std::vector<SearchKind::Item> searchEngines, searchPhrases, searchKeywords;
     std::vector<AuthUserKind::Item> users;
     std::vector<GroupedItem> pagesByReferrer, brokenLinksByPage;
