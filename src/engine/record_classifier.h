@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "engine/distinct_cache.h"
 #include "engine/filter_set.h"
 #include "engine/ordered_gate.h"
 #include "engine/referrers.h"
@@ -110,25 +111,24 @@ class RecordClassifier {
     // Like the agents' cache it relies on the analysis lock when workers run in parallel.
     enum class FileKind : std::uint8_t { Page, Image, Other };
     TextCache<FileKind> extensionKinds_{4096};
-    // Where a host as logged, and a URL, went in the tables the first time: a record of a host
+    // Where a host as logged, and a URL, went in the tables the last time: a record of a host
     // or URL met before merges straight into those items, as the tables would have merged it,
     // without settling the host or hashing the texts again. Items never move, and the caches
     // are emptied with the tables (setOptions). Used only when records come one at a time (no
     // workers, no locks) and, for hosts, without domain filters, whose second pass needs the host.
-    static constexpr std::size_t kDistinctLimit = 1 << 16;
     struct HostEntry {
         VisitorKind::Item* visitor;
         VisitorKind::Item* raw;      // null when first labels are kept
         TextHitsKind::Item* suffix;  // null for an address or a name without a dot
     };
-    TextCache<HostEntry> hostEntries_{kDistinctLimit};
+    DistinctCache<HostEntry> hostEntries_;
     struct UrlEntry {
         FileKind kind;
         RequestedFileKind::Item* file;
         RequestedFileKind::Item* directory;  // null for a file outside any directory
         bool defaultPage;                    // the page counted is the directory's default page
     };
-    TextCache<UrlEntry> urlEntries_{kDistinctLimit};
+    DistinctCache<UrlEntry> urlEntries_;
     ReferrerAnalyser referrers_;
 };
 

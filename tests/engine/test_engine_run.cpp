@@ -114,6 +114,51 @@ TEST(EngineRun, SingleAndParallelModeGiveTheSameStatistics) {
     }
 }
 
+// Far more distinct hosts and URLs than the single mode's caches of where a text went can hold,
+// each met again after others took its place: whatever the caches forget or replace, the single
+// mode counts what the workers' mode, which keeps no such cache, counts.
+TEST(EngineRun, HostsAndUrlsBeyondTheCachesCountAsWithoutThem) {
+    char pattern[] = "/tmp/tallyweb-distinct-XXXXXX";
+    const std::filesystem::path dir = mkdtemp(pattern);
+    const std::string log = (dir / "distinct.log").string();
+    {
+        std::ofstream out(log);
+        std::uint64_t state = 7;
+        const auto next = [&](std::uint32_t below) {
+            state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+            return static_cast<std::uint32_t>(state >> 33) % below;
+        };
+        for (int line = 0; line < 40000; ++line) {
+            const std::uint32_t h = next(24000), u = next(24000);
+            const std::string host =
+                h % 2 == 0 ? "10." + std::to_string(h / 65536) + "." + std::to_string(h / 256 % 256) +
+                                 "." + std::to_string(h % 256)
+                           : "dial" + std::to_string(h) + ".Pool" + std::to_string(h % 7) +
+                                 ".example.net";
+            const std::string url = u % 5 == 0 ? "/dir" + std::to_string(u) + "/"
+                                               : "/d" + std::to_string(u % 300) + "/page" +
+                                                     std::to_string(u) + ".html";
+            const int seconds = line * 2;  // within one day, so that visits come and go
+            char stamp[64];
+            std::snprintf(stamp, sizeof stamp, "01/Mar/2024:%02d:%02d:%02d +0000", seconds / 3600,
+                          seconds / 60 % 60, seconds % 60);
+            out << host << " - - [" << stamp << "] \"GET " << url
+                << " HTTP/1.1\" " << (u % 11 == 0 ? 404 : 200) << ' ' << u % 997 << '\n';
+        }
+    }
+    const RunOutcome single = runOver(log);
+    test::ScriptedResolver nobody;
+    HostNameCache cache;
+    const RunOutcome workers = runOver(
+        log, {.parallel = true, .resolver = &nobody, .cache = &cache, .lookupsAhead = false});
+    std::filesystem::remove_all(dir);
+    ASSERT_TRUE(single.produced);
+    ASSERT_TRUE(workers.produced);
+    EXPECT_GT(single.engine->statistics().rawHosts.size(), 15000u);
+    EXPECT_GT(single.engine->statistics().pages.size(), 15000u);
+    EXPECT_EQ(everything(single.engine->statistics()), everything(workers.engine->statistics()));
+}
+
 // 640 address blocks, each lookup taking 50 ms: looked up one after another that is 32 s.
 TEST(EngineRun, LookupsOverlapInParallelMode) {
     char pattern[] = "/tmp/tallyweb-blocks-XXXXXX";

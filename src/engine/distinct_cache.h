@@ -1,0 +1,103 @@
+#pragma once
+// Where a short text went the last time it was met: a fixed-size, two-way set-associative cache
+// of values keyed by texts it holds copies of.
+//
+// Unlike TextCache it never fills up: a text whose set is taken replaces the older of the two,
+// so a log of millions of distinct hosts or URLs keeps paying one probe and one compare for a
+// miss instead of a hash-map search that can no longer succeed. Texts longer than kKeyBytes are
+// never held (find() gives null, put() ignores them): the caller does the full work for them.
+//
+// Memory is taken at the first put (kSlots slots, about 5 MB for a 24-byte value) and kept until
+// destruction; clear() forgets every entry in constant time. Not thread-safe.
+#include <cstdint>
+#include <cstring>
+#include <memory>
+#include <string_view>
+
+namespace tw::engine {
+
+template <typename Value>
+class DistinctCache {
+  public:
+    static constexpr std::size_t kKeyBytes = 46;
+    static constexpr std::size_t kSlots = std::size_t{1} << 16;
+
+    Value* find(std::string_view text) {
+        if (slots_ == nullptr || text.size() > kKeyBytes) return nullptr;
+        const std::uint32_t h = hash(text);
+        Slot* set = &slots_[(h & kSetMask) * 2];
+        for (int way = 0; way < 2; ++way) {
+            Slot& s = set[way];
+            if (s.generation == generation_ && s.hash == h && s.length == text.size() &&
+                std::memcmp(s.key, text.data(), text.size()) == 0) {
+                set[0].recent = static_cast<std::uint8_t>(way);
+                return &s.value;
+            }
+        }
+        return nullptr;
+    }
+
+    void put(std::string_view text, const Value& value) {
+        if (text.size() > kKeyBytes) return;
+        if (slots_ == nullptr) slots_.reset(new Slot[kSlots]());
+        const std::uint32_t h = hash(text);
+        Slot* set = &slots_[(h & kSetMask) * 2];
+        // The way not used last, unless a way is free.
+        int way = set[0].recent == 0 ? 1 : 0;
+        if (set[0].generation != generation_) way = 0;
+        else if (set[1].generation != generation_) way = 1;
+        Slot& s = set[way];
+        s.generation = generation_;
+        s.hash = h;
+        s.length = static_cast<std::uint8_t>(text.size());
+        std::memcpy(s.key, text.data(), text.size());
+        s.value = value;
+        set[0].recent = static_cast<std::uint8_t>(way);
+    }
+
+    void clear() {
+        // Slots of an older generation read as empty; only a wrap of the counter needs a wipe.
+        if (++generation_ == 0) {
+            if (slots_ != nullptr)
+                for (std::size_t i = 0; i < kSlots; ++i) slots_[i].generation = 0;
+            generation_ = 1;
+        }
+    }
+
+  private:
+    static constexpr std::uint32_t kSetMask = kSlots / 2 - 1;
+    struct Slot {
+        std::uint32_t generation;
+        std::uint32_t hash;
+        std::uint8_t length;
+        std::uint8_t recent;  // in a set's first slot: which way was used last
+        char key[kKeyBytes];
+        Value value;
+    };
+
+    // A word at a time: the cache is probed once per record, so a byte-wise hash would cost
+    // more than the probe it saves. Keys are short, so the tail is read as one more word.
+    static std::uint32_t hash(std::string_view s) {
+        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
+        std::size_t i = 0;
+        for (; i + 8 <= s.size(); i += 8) {
+            std::uint64_t w;
+            std::memcpy(&w, s.data() + i, 8);
+            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
+            h ^= h >> 31;
+        }
+        if (i < s.size()) {
+            std::uint64_t w = 0;
+            std::memcpy(&w, s.data() + i, s.size() - i);
+            h = (h ^ w) * 0x94D049BB133111EBull;
+            h ^= h >> 29;
+        }
+        h *= 0xBF58476D1CE4E5B9ull;
+        return static_cast<std::uint32_t>(h >> 32);
+    }
+
+    std::unique_ptr<Slot[]> slots_;
+    std::uint32_t generation_ = 1;
+};
+
+}  // namespace tw::engine
