@@ -11,7 +11,10 @@
 //
 // The table starts with the bucket count it is given and doubles it whenever the entries pass
 // kMaxLoad per bucket, so chains stay short however large the log. Nodes come from chunks, so an
-// insert allocates only now and then. With locks on, insertOrMerge() is serialised by the
+// insert allocates only now and then. Buckets and chains hold 32-bit node numbers rather than
+// pointers: a table of millions of keys saves 8 bytes a node and 4 a bucket, which is most of
+// what the biggest logs need beyond their texts (the memory ceiling ends a run long before a
+// table could hold 2^32 nodes). With locks on, insertOrMerge() is serialised by the
 // table's own lock; reads (forEach, size) happen after the run, on one thread.
 #include <algorithm>
 #include <cstdint>
@@ -47,8 +50,8 @@ class StatTable {
 
     // Empties the table; a bucket count of 0 is taken as 1.
     void reset(std::uint32_t buckets) {
-        buckets_.assign(buckets == 0 ? 1 : buckets, nullptr);
-        meter(-metered_ + static_cast<std::int64_t>(buckets_.size() * sizeof(Node*)));
+        buckets_.assign(buckets == 0 ? 1 : buckets, kNone);
+        meter(-metered_ + static_cast<std::int64_t>(buckets_.size() * sizeof(std::uint32_t)));
         startBuckets_ = buckets_.size();
         growths_ = 0;
         chunks_.clear();
@@ -71,19 +74,22 @@ class StatTable {
         std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
         if (useLocks_) lock.lock();
         const std::uint32_t h = Kind::hash(probe);
-        Node** link = &buckets_[h % buckets_.size()];
-        for (Node* n = *link; n != nullptr; n = n->next) {
+        std::uint32_t* link = &buckets_[h % buckets_.size()];
+        for (std::uint32_t i = *link; i != kNone;) {
+            Node* n = node(i);
             if (n->hash == h && Kind::equals(n->item, probe)) {
                 Kind::merge(n->item, probe, totals_);
                 return {&n->item, false};
             }
+            i = n->next;
         }
+        const std::uint32_t index = static_cast<std::uint32_t>(entries_);
         Node* node = newNode();
         node->item = probe;
         own(node->item);
         node->hash = h;
         node->next = *link;
-        *link = node;
+        *link = index;
         ++entries_;
         Kind::onInsert(node->item, probe, totals_);
         if (entries_ > kMaxLoad * buckets_.size()) grow();
@@ -97,20 +103,23 @@ class StatTable {
     template <typename Own, typename Combine>
     Result absorb(const Item& other, Own&& own, Combine&& combine) {
         const std::uint32_t h = Kind::hash(other);
-        Node** link = &buckets_[h % buckets_.size()];
-        for (Node* n = *link; n != nullptr; n = n->next) {
+        std::uint32_t* link = &buckets_[h % buckets_.size()];
+        for (std::uint32_t i = *link; i != kNone;) {
+            Node* n = node(i);
             if (n->hash == h && Kind::equals(n->item, other)) {
                 combine(n->item, other);
                 return {&n->item, false};
             }
+            i = n->next;
         }
         Item copy = other;
         if (!own(copy)) return {nullptr, false};
+        const std::uint32_t index = static_cast<std::uint32_t>(entries_);
         Node* node = newNode();
         node->item = copy;
         node->hash = h;
         node->next = *link;
-        *link = node;
+        *link = index;
         ++entries_;
         if (entries_ > kMaxLoad * buckets_.size()) grow();
         return {&node->item, true};
@@ -119,8 +128,11 @@ class StatTable {
     // The stored item equal to `probe`, or nullptr.
     const Item* find(const Item& probe) const {
         const std::uint32_t h = Kind::hash(probe);
-        for (const Node* n = buckets_[h % buckets_.size()]; n != nullptr; n = n->next)
+        for (std::uint32_t i = buckets_[h % buckets_.size()]; i != kNone;) {
+            const Node* n = node(i);
             if (n->hash == h && Kind::equals(n->item, probe)) return &n->item;
+            i = n->next;
+        }
         return nullptr;
     }
 
@@ -138,20 +150,20 @@ class StatTable {
 
     template <typename F>
     void forEach(F&& f) const {
-        for (const Node* head : buckets_)
-            for (const Node* n = head; n != nullptr; n = n->next) f(n->item);
+        for (const std::uint32_t head : buckets_)
+            for (std::uint32_t i = head; i != kNone; i = node(i)->next) f(node(i)->item);
     }
     template <typename F>
     void forEach(F&& f) {
-        for (Node* head : buckets_)
-            for (Node* n = head; n != nullptr; n = n->next) f(n->item);
+        for (const std::uint32_t head : buckets_)
+            for (std::uint32_t i = head; i != kNone; i = node(i)->next) f(node(i)->item);
     }
 
     // The items of the chain a hash leads to: a lookup that must not store anything.
     template <typename F>
     void forEachInChain(std::uint32_t h, F&& f) const {
-        for (const Node* n = buckets_[h % buckets_.size()]; n != nullptr; n = n->next)
-            if (n->hash == h) f(n->item);
+        for (std::uint32_t i = buckets_[h % buckets_.size()]; i != kNone; i = node(i)->next)
+            if (node(i)->hash == h) f(node(i)->item);
     }
 
     std::uint64_t size() const { return entries_; }
@@ -163,8 +175,9 @@ class StatTable {
     Totals& totals() { return totals_; }
 
   private:
+    static constexpr std::uint32_t kNone = 0xFFFFFFFFu;
     struct Node {
-        Node* next;
+        std::uint32_t next;  // the next node's number in the chain, or kNone
         std::uint32_t hash;
         Item item;
     };
@@ -177,6 +190,19 @@ class StatTable {
         std::size_t n = kFirstChunkNodes;
         for (std::size_t i = 0; i < index && n < kMaxChunkNodes; ++i) n *= 2;
         return std::min(n, kMaxChunkNodes);
+    }
+    // Nodes are numbered in the order they were handed out. The doubling chunks before the
+    // first full-size one hold kFirstChunkNodes * (2^c - 1) nodes before chunk c, so a number
+    // finds its chunk with one bit scan; from there on every chunk holds kMaxChunkNodes.
+    static constexpr std::uint32_t kGrowingNodes = 1020;  // 4 + 8 + ... + 512
+    static_assert(kFirstChunkNodes == 4 && kMaxChunkNodes == 1024);
+    Node* node(std::uint32_t i) const {
+        if (i >= kGrowingNodes) {
+            const std::uint32_t past = i - kGrowingNodes;
+            return &chunks_[8 + (past >> 10)][past & 1023];
+        }
+        const unsigned c = 31u - static_cast<unsigned>(__builtin_clz(i / 4 + 1));
+        return &chunks_[c][i - 4 * ((1u << c) - 1)];
     }
 
     Node* newNode() {
@@ -193,17 +219,19 @@ class StatTable {
     // Relinks every node into twice as many buckets; items do not move, so pointers handed out
     // stay valid.
     void grow() {
-        std::vector<Node*> bigger(buckets_.size() * 2, nullptr);
-        for (Node* head : buckets_) {
-            for (Node* n = head; n != nullptr;) {
-                Node* next = n->next;
-                Node*& slot = bigger[n->hash % bigger.size()];
+        std::vector<std::uint32_t> bigger(buckets_.size() * 2, kNone);
+        for (const std::uint32_t head : buckets_) {
+            for (std::uint32_t i = head; i != kNone;) {
+                Node* n = node(i);
+                const std::uint32_t next = n->next;
+                std::uint32_t& slot = bigger[n->hash % bigger.size()];
                 n->next = slot;
-                slot = n;
-                n = next;
+                slot = i;
+                i = next;
             }
         }
-        meter(static_cast<std::int64_t>((bigger.size() - buckets_.size()) * sizeof(Node*)));
+        meter(static_cast<std::int64_t>((bigger.size() - buckets_.size()) *
+                                        sizeof(std::uint32_t)));
         buckets_.swap(bigger);
         ++growths_;
     }
@@ -213,7 +241,7 @@ class StatTable {
         if (meter_ != nullptr) meter_->add(bytes);
     }
 
-    std::vector<Node*> buckets_;
+    std::vector<std::uint32_t> buckets_;
     std::vector<std::unique_ptr<Node[]>> chunks_;
     MemoryMeter* meter_ = nullptr;
     std::int64_t metered_ = 0;  // what this table has told the meter
