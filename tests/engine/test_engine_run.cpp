@@ -128,8 +128,18 @@ TEST(EngineRun, HostsAndUrlsBeyondTheCachesCountAsWithoutThem) {
             state = state * 6364136223846793005ULL + 1442695040888963407ULL;
             return static_cast<std::uint32_t>(state >> 33) % below;
         };
+        // The first half comes back to recent hosts and URLs most of the time, so the caches
+        // find much and replace much; the second half draws evenly, so they find little and
+        // stop looking now and then.
+        std::vector<std::uint32_t> recentHosts(64, 0), recentUrls(64, 0);
         for (int line = 0; line < 40000; ++line) {
-            const std::uint32_t h = next(24000), u = next(24000);
+            std::uint32_t h = next(24000), u = next(24000);
+            if (line < 20000 && next(10) < 7) {
+                h = recentHosts[next(64)];
+                u = recentUrls[next(64)];
+            }
+            recentHosts[static_cast<std::size_t>(line % 64)] = h;
+            recentUrls[static_cast<std::size_t>(line % 64)] = u;
             const std::string host =
                 h % 2 == 0 ? "10." + std::to_string(h / 65536) + "." + std::to_string(h / 256 % 256) +
                                  "." + std::to_string(h % 256)
@@ -155,7 +165,7 @@ TEST(EngineRun, HostsAndUrlsBeyondTheCachesCountAsWithoutThem) {
     ASSERT_TRUE(single.produced);
     ASSERT_TRUE(workers.produced);
     EXPECT_GT(single.engine->statistics().rawHosts.size(), 15000u);
-    EXPECT_GT(single.engine->statistics().pages.size(), 15000u);
+    EXPECT_GT(single.engine->statistics().pages.size(), 12000u);
     EXPECT_EQ(everything(single.engine->statistics()), everything(workers.engine->statistics()));
 }
 
