@@ -15,9 +15,13 @@
 // Memory is taken at the first put (kSlots slots, about 5 MB for a 24-byte value) and kept until
 // destruction; clear() forgets every entry in constant time. Not thread-safe.
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <string_view>
+#include <type_traits>
+
+#include "engine/word_hash.h"
 
 namespace tw::engine {
 
@@ -41,7 +45,7 @@ class DistinctCache {
             probes_ = hits_ = 0;
         }
         const std::uint32_t h = hash(text);
-        Slot* set = &slots_[(h & kSetMask) * 2];
+        Slot* set = &slots_.get()[(h & kSetMask) * 2];
         for (int way = 0; way < 2; ++way) {
             Slot& s = set[way];
             if (s.generation == generation_ && s.hash == h && s.length == text.size() &&
@@ -56,9 +60,13 @@ class DistinctCache {
 
     void put(std::string_view text, const Value& value) {
         if (quiet_ > 0 || text.size() > kKeyBytes) return;
-        if (slots_ == nullptr) slots_.reset(new Slot[kSlots]());
+        if (slots_ == nullptr) {
+            // Zeroed pages straight from the system: a slot of generation 0 is empty.
+            slots_.reset(static_cast<Slot*>(std::calloc(kSlots, sizeof(Slot))));
+            if (slots_ == nullptr) return;
+        }
         const std::uint32_t h = hash(text);
-        Slot* set = &slots_[(h & kSetMask) * 2];
+        Slot* set = &slots_.get()[(h & kSetMask) * 2];
         // The way not used last, unless a way is free.
         int way = set[0].recent == 0 ? 1 : 0;
         if (set[0].generation != generation_) way = 0;
@@ -77,7 +85,7 @@ class DistinctCache {
         // Slots of an older generation read as empty; only a wrap of the counter needs a wipe.
         if (++generation_ == 0) {
             if (slots_ != nullptr)
-                for (std::size_t i = 0; i < kSlots; ++i) slots_[i].generation = 0;
+                for (std::size_t i = 0; i < kSlots; ++i) slots_.get()[i].generation = 0;
             generation_ = 1;
         }
     }
@@ -93,28 +101,15 @@ class DistinctCache {
         Value value;
     };
 
-    // A word at a time: the cache is probed once per record, so a byte-wise hash would cost
-    // more than the probe it saves. Keys are short, so the tail is read as one more word.
     static std::uint32_t hash(std::string_view s) {
-        std::uint64_t h = 0x9E3779B97F4A7C15ull ^ s.size();
-        std::size_t i = 0;
-        for (; i + 8 <= s.size(); i += 8) {
-            std::uint64_t w;
-            std::memcpy(&w, s.data() + i, 8);
-            h = (h ^ w) * 0xBF58476D1CE4E5B9ull;
-            h ^= h >> 31;
-        }
-        if (i < s.size()) {
-            std::uint64_t w = 0;
-            std::memcpy(&w, s.data() + i, s.size() - i);
-            h = (h ^ w) * 0x94D049BB133111EBull;
-            h ^= h >> 29;
-        }
-        h *= 0xBF58476D1CE4E5B9ull;
-        return static_cast<std::uint32_t>(h >> 32);
+        return static_cast<std::uint32_t>(wordHash(s) >> 32);
     }
 
-    std::unique_ptr<Slot[]> slots_;
+    static_assert(std::is_trivially_copyable_v<Value>, "slots are raw zeroed memory");
+    struct Free {
+        void operator()(Slot* p) const { std::free(p); }
+    };
+    std::unique_ptr<Slot, Free> slots_;
     std::uint32_t generation_ = 1;
     std::uint32_t probes_ = 0, hits_ = 0, quiet_ = 0;
 };

@@ -11,6 +11,8 @@
 #include <string_view>
 #include <unordered_map>
 
+#include "engine/word_hash.h"
+
 namespace tw::engine {
 
 template <typename Value>
@@ -56,7 +58,7 @@ class TextCache {
     struct Hash {
         using is_transparent = void;
         std::size_t operator()(std::string_view s) const {
-            return std::hash<std::string_view>{}(s);
+            return static_cast<std::size_t>(wordHash(s));
         }
     };
     std::size_t limit_;
