@@ -77,6 +77,7 @@ void RecordClassifier::setOptions(ClassifierOptions o) {
     extensionKinds_.clear();
     hostEntries_.clear();
     urlEntries_.clear();
+    lastDay_ = nullptr;
     ReferrerOptions r;
     r.domain = options_.domain;
     r.defaultPage = options_.defaultPage;
@@ -151,7 +152,7 @@ std::string_view RecordClassifier::withDefaultPage(std::string_view directory) {
     return page;
 }
 
-RecordClassifier::Turn::~Turn() {
+void RecordClassifier::Turn::finish() {
     if (lock_.owns_lock()) lock_.unlock();
     if (c_.gate_ == nullptr || abandoned_) return;
     // A record that ends before its updates (filtered, inconsistent) still takes its turn, or
@@ -160,7 +161,7 @@ RecordClassifier::Turn::~Turn() {
     c_.gate_->pass(rec_.sequence);
 }
 
-bool RecordClassifier::Turn::begin() {
+bool RecordClassifier::Turn::beginInTurn() {
     if (c_.gate_ != nullptr && !c_.gate_->waitTurn(rec_.sequence, c_.cancel_)) {
         abandoned_ = true;
         return false;
@@ -198,7 +199,15 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     }
 
     const std::int64_t day = ingest::dayNumber(rec.time);
-    if (rec.dated()) stats_.days.insertOrMerge({day, 1, rec.bytes});
+    if (rec.dated()) {
+        const DayKind::Item probe{day, 1, rec.bytes};
+        if (lastDay_ != nullptr && lastDay_->day == day) {
+            DayKind::merge(*lastDay_, probe, stats_.days.totals());
+        } else {
+            DayKind::Item* const item = stats_.days.insertOrMerge(probe).item;
+            if (remember) lastDay_ = item;
+        }
+    }
 
     std::string_view u = url;
     if (!options_.caseSensitive) {

@@ -74,11 +74,24 @@ class RecordClassifier {
     class Turn {
       public:
         Turn(RecordClassifier& c, const ingest::LogRecord& rec) : c_(c), rec_(rec) {}
-        ~Turn();
-        bool begin();                          // false when the run was cancelled while waiting
+        // A run without workers has no turn to wait for and no lock to take: the record's cost
+        // is then a test, not a call.
+        ~Turn() {
+            if (c_.gate_ != nullptr || lock_.owns_lock()) finish();
+        }
+        // False when the run was cancelled while waiting.
+        bool begin() {
+            if (c_.gate_ == nullptr && !c_.stats_.useLocks()) {
+                begun_ = true;
+                return true;
+            }
+            return beginInTurn();
+        }
         void abandon() { abandoned_ = true; }  // cancelled: the records after it give up too
 
       private:
+        bool beginInTurn();
+        void finish();
         RecordClassifier& c_;
         const ingest::LogRecord& rec_;
         std::unique_lock<std::mutex> lock_;
@@ -129,6 +142,9 @@ class RecordClassifier {
         bool defaultPage;                    // the page counted is the directory's default page
     };
     DistinctCache<UrlEntry> urlEntries_;
+    // The day the last record counted, when records come one at a time: a log's records come
+    // day after day, so the days table is searched once a day instead of once a record.
+    DayKind::Item* lastDay_ = nullptr;
     ReferrerAnalyser referrers_;
 };
 
