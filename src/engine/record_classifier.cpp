@@ -13,9 +13,10 @@ using ingest::LogRecord;
 
 // The readers stop every field at a control byte, NUL included, so a field's text never holds
 // one before its end and a strlen per field would only repeat that; the length must still lie
-// within the buffer and end where the text is ended.
+// within the buffer and a copied text end where it is ended.
 bool consistent(const ingest::TextField& f) {
-    return f.length >= 0 && f.length <= ingest::kFieldMax && f.text[f.length] == '\0';
+    return f.length >= 0 && f.length <= ingest::kFieldMax &&
+           (f.outside != nullptr || f.text[f.length] == '\0');
 }
 
 // Extensions are matched as substrings ignoring case, so "html" and "HTM" are pages and "jpeg2"

@@ -422,6 +422,13 @@ struct Cursor {
 void assign(TextField& f, const char* b, const char* e) {
     f.assign(b, static_cast<std::size_t>(e - b));
 }
+// A field of a reader whose fields need no change after they are cut from the line.
+void take(const ReaderState& st, TextField& f, const char* b, const char* e) {
+    if (st.referToLine)
+        f.refer(b, static_cast<std::size_t>(e - b));
+    else
+        f.assign(b, static_cast<std::size_t>(e - b));
+}
 void setDash(TextField& f) {
     f.assign("-", 1);
 }
@@ -498,13 +505,13 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
         if (!c.skipTo('"')) return 0;
         ++c.p;
         if (!c.collectTo('"', ab, ae)) return 0;
-        assign(rec.referrer, rb, re);
-        assign(rec.agent, ab, ae);
+        take(st, rec.referrer, rb, re);
+        take(st, rec.agent, ab, ae);
     }
     if (!toBytes(bb, be, rec.bytes)) return refuse(st, RejectReason::Bytes);
     if (!bracketedDate(st, db, de, rec)) return refuse(st, RejectReason::Date);
-    assign(rec.host, hb, he);
-    assign(rec.url, ub, ue);
+    take(st, rec.host, hb, he);
+    take(st, rec.url, ub, ue);
     setDash(rec.user);
     rec.method = method;
     rec.status = toStatus(sb, se);
@@ -553,13 +560,13 @@ std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecor
         if (!commaField(c, true, ab, ae)) return 0;
         dropLeadingByte(rb, re);
         dropLeadingByte(ab, ae);
-        assign(rec.referrer, rb, re);
-        assign(rec.agent, ab, ae);
+        take(st, rec.referrer, rb, re);
+        take(st, rec.agent, ab, ae);
         consumed = c.p;
     } else {
         const char* sb = b[6];
         dropLeadingByte(sb, e[6]);
-        assign(rec.serverIp, sb, e[6]);
+        take(st, rec.serverIp, sb, e[6]);
     }
     if (!toBytes(b[9], e[9], rec.bytes)) return refuse(st, RejectReason::Bytes);
     const char* db = b[2];
@@ -568,8 +575,8 @@ std::size_t readComma(ReaderState& st, const char* line, std::size_t n, LogRecor
     dropLeadingByte(tb, e[3]);
     if (!parseNumericDate(db, e[2], tb, e[3], rec, st.options))
         return refuse(st, RejectReason::Date);
-    assign(rec.host, b[0], e[0]);
-    assign(rec.url, ub, ue);
+    take(st, rec.host, b[0], e[0]);
+    take(st, rec.url, ub, ue);
     setDash(rec.user);
     rec.method = kMethodGet;
     rec.status = toStatus(b[10], e[10]);

@@ -92,6 +92,9 @@ struct ReaderState {
     bool lastW3cHeaderHadBytes = true;
     // Set by a reader that refuses a line.
     RejectReason reject = RejectReason::None;
+    // Set when each record is used up before the next line is read and while its line is still
+    // mapped: the common, combined and comma readers then leave fields pointing into the line.
+    bool referToLine = false;
     // The last dated minute of the bracketed readers ("dd/Mon/yyyy:hh:mm") and what it reads as.
     char minute[17] = {};
     bool minuteKnown = false;

@@ -2,7 +2,8 @@
 // The log record: one parsed request line, filled by a line reader and read by the per-record
 // analysis. Records live in a fixed array of kSlotCount preallocated slots; a reader copies text
 // into the slot's own buffers, so a record stays valid after the mapped window it came from is
-// gone.
+// gone. Where every record is analysed before its window goes (one record at a time), a reader
+// may instead leave a field pointing into the line: the copy is then the only one not made.
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -17,17 +18,28 @@ inline constexpr int kFieldMax = kFieldCapacity - 1;  // longest text stored
 
 struct TextField {
     std::int32_t length = 0;
+    // The text's bytes when they are not in `text` but in the line (refer()); null otherwise.
+    const char* outside = nullptr;
     char text[kFieldCapacity] = {};
 
-    std::string_view view() const { return {text, static_cast<std::size_t>(length)}; }
+    std::string_view view() const {
+        return {outside != nullptr ? outside : text, static_cast<std::size_t>(length)};
+    }
     // Copies at most kFieldMax bytes; the rest of an over-long field is dropped.
     void assign(const char* src, std::size_t n) {
         if (n > static_cast<std::size_t>(kFieldMax)) n = kFieldMax;
         std::memcpy(text, src, n);
         text[n] = '\0';
         length = static_cast<std::int32_t>(n);
+        outside = nullptr;
     }
     void assign(std::string_view s) { assign(s.data(), s.size()); }
+    // Points at most kFieldMax bytes of `src`, which must outlive every use of the record.
+    void refer(const char* src, std::size_t n) {
+        if (n > static_cast<std::size_t>(kFieldMax)) n = kFieldMax;
+        outside = src;
+        length = static_cast<std::int32_t>(n);
+    }
 };
 
 // Which field groups a record carries; taken from the file (and, in W3C logs, the field

@@ -14,6 +14,12 @@
 namespace tw::ingest {
 
 namespace {
+
+void forgetWindow(LogRecord& rec) {
+    for (TextField* f : {&rec.host, &rec.url, &rec.referrer, &rec.agent, &rec.user, &rec.serverIp})
+        if (f->outside != nullptr) f->assign("", 0);
+}
+
 constexpr std::uint64_t kAllSlots = ~std::uint64_t{0};
 static_assert(kSlotCount == 64, "the free-slot set is one 64-bit word");
 constexpr auto kStopWait = std::chrono::milliseconds(5000);
@@ -143,6 +149,9 @@ RecordPipeline::~RecordPipeline() {
 void RecordPipeline::start(bool parallel, std::uint64_t progressTotal) {
     if (started_) stop();
     parallel_ = parallel;
+    // One record at a time is analysed before the next line is read, with its window mapped;
+    // workers may still hold a record when its window goes, so theirs are copies.
+    state_.referToLine = !parallel_;
     total_ = progressTotal;
     stats_ = {};
     started_ = true;
@@ -389,6 +398,8 @@ ReadOutcome RecordPipeline::readLines(platform::MappedFile& file, int format, Li
         }
         pos = winStart + p;
         if (!grow) want = stretch;
+        // No field may point into a window that is gone, even one the next reader leaves alone.
+        if (state_.referToLine) forgetWindow(slots_[0]);
         file.unmap();
     }
     // The ends of the part's last lines are its own, though no line follows them here.
