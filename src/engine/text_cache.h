@@ -5,7 +5,9 @@
 // Bounded: past `limit` texts new ones are computed without being remembered, so a log of
 // forged agents or hosts cannot grow the cache without end. Not thread-safe; the analysis uses
 // it under its lock when workers run in parallel.
+#include <array>
 #include <cstddef>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <string_view>
@@ -22,34 +24,32 @@ class TextCache {
 
     template <typename Compute>
     Value get(std::string_view text, Compute&& compute) {
-        // The requests of one visit follow one another with the same text: comparing with the
-        // last one is cheaper than hashing a long user agent again.
-        if (last_ != nullptr && last_->first == text) return last_->second;
+        if (Entry* e = recent(text)) return e->second;
         const auto it = map_.find(text);
         if (it != map_.end()) {
-            last_ = &*it;
+            remember(&*it);
             return it->second;
         }
         const Value v = compute(text);
-        if (map_.size() < limit_) last_ = &*map_.emplace(text, v).first;
+        if (map_.size() < limit_) remember(&*map_.emplace(text, v).first);
         return v;
     }
     // What was remembered for `text`, or null: for values that are filled in after the lookup.
     Value* find(std::string_view text) {
-        if (last_ != nullptr && last_->first == text) return &last_->second;
+        if (Entry* e = recent(text)) return &e->second;
         const auto it = map_.find(text);
         if (it == map_.end()) return nullptr;
-        last_ = &*it;
+        remember(&*it);
         return &it->second;
     }
     // Remembers `value` for `text` (unless the cache is full).
     void put(std::string_view text, const Value& value) {
-        if (map_.size() < limit_) last_ = &*map_.insert_or_assign(std::string(text), value).first;
+        if (map_.size() < limit_) remember(&*map_.insert_or_assign(std::string(text), value).first);
     }
 
     void clear() {
         map_.clear();
-        last_ = nullptr;
+        recent_ = {};
     }
     std::size_t size() const { return map_.size(); }
 
@@ -61,10 +61,29 @@ class TextCache {
             return static_cast<std::size_t>(wordHash(s));
         }
     };
+    using Map = std::unordered_map<std::string, Value, Hash, std::equal_to<>>;
+    using Entry = typename Map::value_type;
+
+    // The requests of a few visits at once interleave with the same few texts: comparing with
+    // the last four (most differ in length, which costs one test) is cheaper than hashing a
+    // long user agent again.
+    Entry* recent(std::string_view text) {
+        for (Entry* e : recent_)
+            if (e != nullptr && e->first.size() == text.size() &&
+                std::memcmp(e->first.data(), text.data(), text.size()) == 0)
+                return e;
+        return nullptr;
+    }
+    void remember(Entry* e) {
+        recent_[next_] = e;
+        next_ = (next_ + 1) % recent_.size();
+    }
+
     std::size_t limit_;
-    std::unordered_map<std::string, Value, Hash, std::equal_to<>> map_;
-    // Elements of an unordered_map stay put when it rehashes, so the pointer stays valid.
-    typename decltype(map_)::value_type* last_ = nullptr;
+    Map map_;
+    // Elements of an unordered_map stay put when it rehashes, so the pointers stay valid.
+    std::array<Entry*, 4> recent_{};
+    std::size_t next_ = 0;
 };
 
 }  // namespace tw::engine
