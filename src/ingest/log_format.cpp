@@ -59,10 +59,13 @@ std::int32_t toStatus(const char* p, const char* end) {
 // field is its first blank-delimited word, after any leading blanks; "-" or nothing means 0.
 // Anything else must be decimal digits that fit 64 bits: a count that wrapped, or one cut
 // short by a stray byte, would put a wrong figure in every total it reaches.
-bool toBytes(const char* p, const char* end, std::uint64_t& out) {
+bool toBytesCarefully(const char* p, const char* end, std::uint64_t& out);
+
+// Inlined: a call cost as much as reading the usual four or five digits.
+[[gnu::always_inline]] inline bool toBytes(const char* p, const char* end, std::uint64_t& out) {
     while (p < end && (*p == ' ' || *p == '\t')) ++p;
     // One pass for a word of at most 19 digits, which cannot overflow; anything else (a "-",
-    // a stray byte, a longer count) takes the careful reading below.
+    // a stray byte, a longer count) takes the careful reading.
     {
         const char* d = p;
         const char* stop = end - p > 19 ? p + 19 : end;
@@ -74,6 +77,10 @@ bool toBytes(const char* p, const char* end, std::uint64_t& out) {
             return true;
         }
     }
+    return toBytesCarefully(p, end, out);
+}
+
+bool toBytesCarefully(const char* p, const char* end, std::uint64_t& out) {
     const char* e = p;
     while (e < end && *e != ' ' && *e != '\t') ++e;
     out = 0;
@@ -369,6 +376,32 @@ bool allLineBytes(const char* b, const char* e) {
 #endif
 }
 
+// The first `x` or `y` in [p, end), or end, read as findInLine() reads.
+[[gnu::always_inline]] inline const char* findEitherInLine(const char* begin, const char* p,
+                                                         const char* end, char x, char y) {
+#if defined(__SSE2__)
+    const __m128i nx = _mm_set1_epi8(x), ny = _mm_set1_epi8(y);
+    const auto hits = [&](const char* q) {
+        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(q));
+        return static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, nx), _mm_cmpeq_epi8(v, ny))));
+    };
+    for (; end - p >= 16; p += 16) {
+        const unsigned m = hits(p);
+        if (m != 0) return p + __builtin_ctz(m);
+    }
+    if (p >= end) return end;
+    if (end - begin >= 16) {
+        const unsigned m = hits(end - 16) >> static_cast<unsigned>(16 - (end - p));
+        return m != 0 ? p + __builtin_ctz(m) : end;
+    }
+#else
+    (void)begin;
+#endif
+    while (p < end && *p != x && *p != y) ++p;
+    return p;
+}
+
 struct Cursor {
     const char* p;
     const char* end;
@@ -474,10 +507,8 @@ std::size_t readBracketed(ReaderState& st, const char* line, std::size_t n, LogR
     // The URL ends at a blank or at the quote that closes a request without a protocol; a
     // quote inside a request is escaped by the server, so a bare one is always the closing one.
     if (c.clean) {
-        // Field bytes are all but the blank here: the blank that ends the URL, then a closing
-        // quote before it.
-        const char* blank = c.find(' ');
-        c.p = findInLine(line, c.p, blank, '"');
+        // Field bytes are all but the blank here: the URL ends at the first blank or quote.
+        c.p = findEitherInLine(line, c.p, c.end, ' ', '"');
     } else {
         while (c.p < c.end && *c.p != '"' && isFieldByte(at(c.p))) ++c.p;
     }
