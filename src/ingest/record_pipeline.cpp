@@ -221,10 +221,6 @@ int RecordPipeline::acquireSlot() {
 
 void RecordPipeline::dispatch(int slot) {
     slots_[slot].sequence = stats_.records++;
-    if (!parallel_) {
-        analyser_->analyse(slots_[0]);
-        return;
-    }
     auto& r = workers_->ready[static_cast<std::size_t>(slot)];
     r.store(true, std::memory_order_release);
     r.notify_one();
@@ -371,12 +367,18 @@ ReadOutcome RecordPipeline::readLines(platform::MappedFile& file, int format, Li
             if (line[0] == '#') {
                 applyDirective(format, std::string_view(line, len), state_);
             } else if (!directivesOnly_) {
-                const int slot = acquireSlot();
+                // Without workers the record is analysed here and now, in the one slot.
+                const int slot = parallel_ ? acquireSlot() : 0;
                 if (slot < 0) break;  // cancelled while every worker was busy
                 LogRecord& rec = slots_[slot];
                 if (reader(state_, line, len, rec) > 0) {
                     rec.caps = state_.caps;
-                    dispatch(slot);
+                    if (parallel_) {
+                        dispatch(slot);
+                    } else {
+                        rec.sequence = stats_.records++;
+                        analyser_->analyse(rec);
+                    }
                 } else {
                     releaseSlot(slot);
                     ++stats_.rejected;

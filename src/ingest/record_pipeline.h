@@ -118,8 +118,8 @@ class RecordPipeline {
     ReadOutcome readLines(platform::MappedFile& file, int format, LineReader reader,
                           const FileRange& range, std::string_view name,
                           std::string_view shownName);
-    int acquireSlot();
-    void dispatch(int slot);
+    int acquireSlot();  // workers only: the slot of a record they may take
+    void dispatch(int slot);  // workers only: hands the slot's record to its worker
     void releaseSlot(int slot);
     void sendProgress(std::uint64_t offset, std::string_view name);
     int percentAt(std::uint64_t done) const;
