@@ -58,12 +58,13 @@ class DistinctCache {
         return nullptr;
     }
 
-    void put(std::string_view text, const Value& value) {
-        if (quiet_ > 0 || text.size() > kKeyBytes) return;
+    // Returns the value as held, or null when it is not held.
+    Value* put(std::string_view text, const Value& value) {
+        if (quiet_ > 0 || text.size() > kKeyBytes) return nullptr;
         if (slots_ == nullptr) {
             // Zeroed pages straight from the system: a slot of generation 0 is empty.
             slots_.reset(static_cast<Slot*>(std::calloc(kSlots, sizeof(Slot))));
-            if (slots_ == nullptr) return;
+            if (slots_ == nullptr) return nullptr;
         }
         const std::uint32_t h = hash(text);
         Slot* set = &slots_.get()[(h & kSetMask) * 2];
@@ -78,6 +79,7 @@ class DistinctCache {
         std::memcpy(s.key, text.data(), text.size());
         s.value = value;
         set[0].recent = static_cast<std::uint8_t>(way);
+        return &s.value;
     }
 
     void clear() {

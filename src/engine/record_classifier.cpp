@@ -95,6 +95,7 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         return false;
     Turn turn(*this, rec);
     std::string_view page;
+    hostEntry_ = nullptr;
     if (rec.caps.hasAccessData) {
         if (!classifyAccess(rec, turn, page)) return false;
     } else if (!turn.begin()) {
@@ -110,7 +111,9 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         }
     }
     if (rec.caps.hasAgent && rec.agent.length > 1) {
-        const AgentClasses c = agents_.classify(rec.agent.view());
+        const AgentClasses c = hostEntry_ != nullptr
+                                   ? agents_.classify(rec.agent.view(), hostEntry_->agent)
+                                   : agents_.classify(rec.agent.view());
         ++stats_.operatingSystems[c.os];
         ++stats_.browsers[c.browser];
         stats_.counters.agentsSeen = true;
@@ -187,6 +190,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     const bool remember = gate_ == nullptr && !stats_.useLocks() && !hostFilters;
     if (HostEntry* known = remember ? hostEntries_.find(rec.host.view()) : nullptr) {
         if (!turn.begin()) return false;
+        hostEntry_ = known;
         const VisitorKind::Item probe{{}, 0, 0, rec.bytes, rec.time};
         if (known->suffix != nullptr) {
             TextHitsKind::Totals none;
@@ -281,7 +285,7 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
     }
     if (hostFilters && !FilterSet::passes(filters_->secondPass(filterState, host))) return false;
     if (!turn.begin()) return false;
-    HostEntry entry{nullptr, nullptr, nullptr};
+    HostEntry entry{nullptr, nullptr, nullptr, nullptr};
 
     if (isName) {
         const std::size_t dot = ingest::lastOf(host, '.');
@@ -315,7 +319,7 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
     if (remember && entry.visitor->host.data != nullptr &&
         held(entry.raw, entry.raw ? entry.raw->host : Text{}) &&
         held(entry.suffix, entry.suffix ? entry.suffix->text : Text{}))
-        hostEntries_.put(rec.host.view(), entry);
+        hostEntry_ = hostEntries_.put(rec.host.view(), entry);
     return true;
 }
 

@@ -133,6 +133,7 @@ class RecordClassifier {
         VisitorKind::Item* visitor;
         VisitorKind::Item* raw;      // null when first labels are kept
         TextHitsKind::Item* suffix;  // null for an address or a name without a dot
+        const void* agent;           // the agent classes' entry of the host's last agent
     };
     DistinctCache<HostEntry> hostEntries_;
     struct UrlEntry {
@@ -145,6 +146,8 @@ class RecordClassifier {
     // The day the last record counted, when records come one at a time: a log's records come
     // day after day, so the days table is searched once a day instead of once a record.
     DayKind::Item* lastDay_ = nullptr;
+    // The cache entry of the record being classified's host, while it is in the cache.
+    HostEntry* hostEntry_ = nullptr;
     ReferrerAnalyser referrers_;
 };
 

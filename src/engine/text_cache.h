@@ -34,6 +34,30 @@ class TextCache {
         if (map_.size() < limit_) remember(&*map_.emplace(text, v).first);
         return v;
     }
+    // The same, starting from `hint`: an entry an earlier call left there (or null), tried
+    // before anything else; it is left on the entry that holds `text`, or null when the cache
+    // is full. Entries stay put until clear(), so a hint kept elsewhere stays valid until then.
+    template <typename Compute>
+    Value get(std::string_view text, Compute&& compute, const void*& hint) {
+        if (const auto* e = static_cast<const Entry*>(hint); e != nullptr && same(e, text))
+            return e->second;
+        Entry* e = recent(text);
+        if (e == nullptr) {
+            const auto it = map_.find(text);
+            if (it != map_.end()) {
+                e = &*it;
+                remember(e);
+            } else {
+                const Value v = compute(text);
+                hint = nullptr;
+                if (map_.size() >= limit_) return v;
+                e = &*map_.emplace(text, v).first;
+                remember(e);
+            }
+        }
+        hint = e;
+        return e->second;
+    }
     // What was remembered for `text`, or null: for values that are filled in after the lookup.
     Value* find(std::string_view text) {
         if (Entry* e = recent(text)) return &e->second;
@@ -67,11 +91,13 @@ class TextCache {
     // The requests of a few visits at once interleave with the same few texts: comparing with
     // the last four (most differ in length, which costs one test) is cheaper than hashing a
     // long user agent again.
+    static bool same(const Entry* e, std::string_view text) {
+        return e->first.size() == text.size() &&
+               std::memcmp(e->first.data(), text.data(), text.size()) == 0;
+    }
     Entry* recent(std::string_view text) {
         for (Entry* e : recent_)
-            if (e != nullptr && e->first.size() == text.size() &&
-                std::memcmp(e->first.data(), text.data(), text.size()) == 0)
-                return e;
+            if (e != nullptr && same(e, text)) return e;
         return nullptr;
     }
     void remember(Entry* e) {

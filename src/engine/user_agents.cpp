@@ -60,4 +60,8 @@ AgentClasses AgentClassifier::classify(std::string_view agent) {
     return cache_.get(agent, classifyUncached);
 }
 
+AgentClasses AgentClassifier::classify(std::string_view agent, const void*& hint) {
+    return cache_.get(agent, classifyUncached, hint);
+}
+
 }  // namespace tw::engine

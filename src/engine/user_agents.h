@@ -34,6 +34,10 @@ class AgentClassifier {
     static constexpr std::size_t kCacheLimit = 100000;
 
     AgentClasses classify(std::string_view agent);
+    // The same, trying first the agent `hint` names (see TextCache::get): a host that keeps
+    // its agent from request to request finds it without a search. Hints stay valid until
+    // reset().
+    AgentClasses classify(std::string_view agent, const void*& hint);
     // The token tests themselves, without the cache.
     static AgentClasses classifyUncached(std::string_view agent);
     void reset() { cache_.clear(); }
