@@ -79,10 +79,6 @@ void StringArena::reset() {
     abandoned_ = 0;
 }
 
-bool StringArena::outOfMemory() const {
-    return exhausted_.load(std::memory_order_relaxed);
-}
-
 std::size_t StringArena::bytesInUse() const {
     std::lock_guard lock(mutex_);
     if (blocks_.empty()) return 0;

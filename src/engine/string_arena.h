@@ -51,7 +51,8 @@ class StringArena {
     void free(const void* p);
     void reset();
 
-    bool outOfMemory() const;
+    // Asked once a line by the reading, so inline.
+    bool outOfMemory() const { return exhausted_.load(std::memory_order_relaxed); }
     int blocks() const { return static_cast<int>(blocks_.size()); }
     std::size_t bytesInUse() const;
 
