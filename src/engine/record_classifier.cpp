@@ -95,9 +95,9 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         return false;
     Turn turn(*this, rec);
     std::string_view page;
-    hostEntry_ = nullptr;
+    HostEntry* host = nullptr;  // a local: workers classify records at once
     if (rec.caps.hasAccessData) {
-        if (!classifyAccess(rec, turn, page)) return false;
+        if (!classifyAccess(rec, turn, page, host)) return false;
     } else if (!turn.begin()) {
         return false;
     } else if (rec.caps.refererLogMode) {
@@ -111,9 +111,8 @@ bool RecordClassifier::classify(const LogRecord& rec) {
         }
     }
     if (rec.caps.hasAgent && rec.agent.length > 1) {
-        const AgentClasses c = hostEntry_ != nullptr
-                                   ? agents_.classify(rec.agent.view(), hostEntry_->agent)
-                                   : agents_.classify(rec.agent.view());
+        const AgentClasses c = host != nullptr ? agents_.classify(rec.agent.view(), host->agent)
+                                               : agents_.classify(rec.agent.view());
         ++stats_.operatingSystems[c.os];
         ++stats_.browsers[c.browser];
         stats_.counters.agentsSeen = true;
@@ -175,7 +174,8 @@ bool RecordClassifier::Turn::beginInTurn() {
     return true;
 }
 
-bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::string_view& page) {
+bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::string_view& page,
+                                      HostEntry*& host) {
     Scratch& s = tScratch;
     const std::string_view url = countedUrl(rec);
     const bool filtering = filters_ != nullptr && filters_->active();
@@ -190,7 +190,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
     const bool remember = gate_ == nullptr && !stats_.useLocks() && !hostFilters;
     if (HostEntry* known = remember ? hostEntries_.find(rec.host.view()) : nullptr) {
         if (!turn.begin()) return false;
-        hostEntry_ = known;
+        host = known;
         const VisitorKind::Item probe{{}, 0, 0, rec.bytes, rec.time};
         if (known->suffix != nullptr) {
             TextHitsKind::Totals none;
@@ -199,7 +199,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
         }
         if (known->raw != nullptr) VisitorKind::merge(*known->raw, probe, stats_.rawHosts.totals());
         VisitorKind::merge(*known->visitor, probe, stats_.visitors.totals());
-    } else if (!settleHost(rec, turn, filterState, hostFilters, remember)) {
+    } else if (!settleHost(rec, turn, filterState, hostFilters, remember, host)) {
         return false;
     }
 
@@ -251,7 +251,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
 // resolver. An address is kept in its canonical spelling from here on, so that the ways one
 // address can be written count as one visitor, share one lookup and meet one filter text.
 bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::State filterState,
-                                  bool hostFilters, bool remember) {
+                                  bool hostFilters, bool remember, HostEntry*& cached) {
     Scratch& s = tScratch;
     std::string& host = s.host;
     bool isName = false;
@@ -319,7 +319,7 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
     if (remember && entry.visitor->host.data != nullptr &&
         held(entry.raw, entry.raw ? entry.raw->host : Text{}) &&
         held(entry.suffix, entry.suffix ? entry.suffix->text : Text{}))
-        hostEntry_ = hostEntries_.put(rec.host.view(), entry);
+        cached = hostEntries_.put(rec.host.view(), entry);
     return true;
 }
 

@@ -68,6 +68,7 @@ class RecordClassifier {
     static bool isAddress(std::string_view host);
 
   private:
+    struct HostEntry;
     // The part of a record's analysis that updates tables: it waits for the record's turn and
     // holds the analysis lock (when locks are on). Everything before it only reads shared data,
     // so workers do it, lookups included, at the same time.
@@ -98,13 +99,15 @@ class RecordClassifier {
         bool begun_ = false, abandoned_ = false;
     };
     // `page` is left on the requested page as the pages table counted it (a 404's URL).
-    bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page);
+    // `host` is left on the cache entry of the record's host, when it is in the cache.
+    bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page,
+                        HostEntry*& host);
     // The record's URL as the filters and the tables see it (RemoveDirectories applied).
     std::string_view countedUrl(const ingest::LogRecord& rec) const;
     // Settles the host of a record met for the first time (or not remembered) and merges it
     // into the host tables; false when the record ends here (filtered, cancelled).
     bool settleHost(const ingest::LogRecord& rec, Turn& turn, FilterSet::State filterState,
-                    bool hostFilters, bool remember);
+                    bool hostFilters, bool remember, HostEntry*& cached);
     std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
     // `directory` with a "/" and the default page appended, in per-thread scratch.
     std::string_view withDefaultPage(std::string_view directory);
@@ -146,8 +149,6 @@ class RecordClassifier {
     // The day the last record counted, when records come one at a time: a log's records come
     // day after day, so the days table is searched once a day instead of once a record.
     DayKind::Item* lastDay_ = nullptr;
-    // The cache entry of the record being classified's host, while it is in the cache.
-    HostEntry* hostEntry_ = nullptr;
     ReferrerAnalyser referrers_;
 };
 
