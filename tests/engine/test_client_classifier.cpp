@@ -1,0 +1,202 @@
+// Today's clients by the ua-parser rules: the rules' own cases, agents of today, robots, and
+// rules that are missing, damaged or cannot be compiled.
+#include <gtest/gtest.h>
+#include <yaml-cpp/yaml.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/client_classifier.h"
+
+namespace tw::engine {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kSystemRules = "/usr/share/uap-core/regexes.yaml";
+
+const ClientDatabase& systemDatabase() {
+    static ClientDatabase db;
+    static const bool loaded = [] {
+        std::string error;
+        return db.load(ClientDatabase::locate(""), error);
+    }();
+    (void)loaded;
+    return db;
+}
+
+std::string text(const YAML::Node& n) {
+    return n && n.IsScalar() ? n.as<std::string>() : std::string();
+}
+
+// The package ships the cases its rules were written against: each gives the family and major
+// version (of the agent, or of the system) the rules must give.
+TEST(ClientDatabase, AgreesWithTheRulesOwnCases) {
+    if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
+    const ClientDatabase& db = systemDatabase();
+    ASSERT_GT(db.rules(), 1000u);
+    struct Suite {
+        const char* file;
+        const char* familyKey;
+        bool os;
+    };
+    for (const Suite& suite : {Suite{"test_ua.yaml", "family", false},
+                               Suite{"test_os.yaml", "family", true}}) {
+        const std::string path = "/usr/share/uap-core/tests/" + std::string(suite.file);
+        if (!fs::exists(path)) continue;
+        const YAML::Node cases = YAML::LoadFile(path)["test_cases"];
+        int total = 0, wrong = 0;
+        std::string firstWrong;
+        for (const YAML::Node& c : cases) {
+            const std::string agent = text(c["user_agent_string"]);
+            const ClientInfo got = db.classify(agent);
+            const std::string family = suite.os ? got.os : got.browser;
+            const std::string major = suite.os ? got.osMajor : got.browserMajor;
+            ++total;
+            if (family != text(c[suite.familyKey]) || major != text(c["major"])) {
+                if (++wrong <= 3)
+                    firstWrong += agent + " -> " + family + " " + major + " (wanted " +
+                                  text(c[suite.familyKey]) + " " + text(c["major"]) + ")\n";
+            }
+        }
+        EXPECT_GT(total, 100) << suite.file;
+        EXPECT_EQ(wrong, 0) << suite.file << ": " << wrong << " of " << total << "\n"
+                                       << firstWrong;
+    }
+}
+
+TEST(ClientDatabase, TodaysAgents) {
+    if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
+    const ClientDatabase& db = systemDatabase();
+    struct Case {
+        const char* agent;
+        const char* browser;
+        const char* major;
+        const char* os;
+        DeviceClass device;
+        bool robot;
+    };
+    const Case cases[] = {
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Safari/537.36",
+         "Chrome", "120", "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox",
+         "121", "Linux", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
+         "Gecko) Version/17.1 Safari/605.1.15",
+         "Safari", "17", "Mac OS X", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Safari/537.36 Edg/120.0.2210.91",
+         "Edge", "120", "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_1_2 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+         "like Gecko) Version/17.1.2 Mobile/15E148 Safari/604.1",
+         "Mobile Safari", "17", "iOS", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Linux; Android 13; SAMSUNG SM-S918B) AppleWebKit/537.36 (KHTML, like "
+         "Gecko) SamsungBrowser/23.0 Chrome/115.0.0.0 Mobile Safari/537.36",
+         "Samsung Internet", "23", "Android", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (iPad; CPU OS 16_6 like Mac OS X) AppleWebKit/605.1.15 (KHTML, like Gecko) "
+         "Version/16.6 Mobile/15E148 Safari/604.1",
+         "Mobile Safari", "16", "iOS", DeviceClass::Tablet, false},
+        {"curl/8.5.0", "curl", "8", "Other", DeviceClass::Other, false},
+        {"python-requests/2.31.0", "Python Requests", "2", "Other", DeviceClass::Other, false},
+        {"Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)", "Googlebot",
+         "2", "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)", "bingbot",
+         "2", "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; GPTBot/1.0; "
+         "+https://openai.com/gptbot)",
+         nullptr, nullptr, nullptr, DeviceClass::Robot, true},
+        {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; ClaudeBot/1.0; "
+         "+claudebot@anthropic.com)",
+         nullptr, nullptr, nullptr, DeviceClass::Robot, true},
+        {"CCBot/2.0 (https://commoncrawl.org/faq/)", nullptr, nullptr, nullptr,
+         DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; Bytespider; spider-feedback@bytedance.com)", nullptr, nullptr,
+         nullptr, DeviceClass::Robot, true},
+        {"", "Other", "", "Other", DeviceClass::Other, false},
+    };
+    for (const Case& c : cases) {
+        const ClientInfo got = db.classify(c.agent);
+        if (c.browser != nullptr) {
+            EXPECT_EQ(got.browser, c.browser) << c.agent;
+        }
+        if (c.major != nullptr) {
+            EXPECT_EQ(got.browserMajor, c.major) << c.agent;
+        }
+        if (c.os != nullptr) {
+            EXPECT_EQ(got.os, c.os) << c.agent;
+        }
+        EXPECT_EQ(got.deviceClass, c.device) << c.agent;
+        EXPECT_EQ(got.robot, c.robot) << c.agent;
+    }
+    // A 9,999-byte agent is classified like any other, and quickly enough to be harmless.
+    const std::string huge = "Mozilla/5.0 (X11; Linux x86_64) " + std::string(9999 - 32, 'x');
+    ASSERT_EQ(huge.size(), 9999u);
+    EXPECT_EQ(db.classify(huge).os, "Linux");
+    EXPECT_FALSE(db.classify(huge).robot);
+}
+
+TEST(ClientDatabase, RobotsByTheirWords) {
+    EXPECT_TRUE(agentSaysRobot("Googlebot/2.1"));
+    EXPECT_TRUE(agentSaysRobot("foo PerplexityBot/1.0"));
+    EXPECT_TRUE(agentSaysRobot("SemrushCrawler"));
+    EXPECT_TRUE(agentSaysRobot("x (Baiduspider)"));
+    EXPECT_FALSE(agentSaysRobot("Mozilla/5.0 (Windows NT 10.0) Chrome/120.0"));
+    // "bot" inside a word is no signature: "Botanist" and "robotics" are not robots' names.
+    EXPECT_FALSE(agentSaysRobot("Botanist/1.0 (robotics lab)"));
+    EXPECT_FALSE(agentSaysRobot(""));
+}
+
+TEST(ClientDatabase, MissingDamagedAndUncompilableRulesSayWhy) {
+    char pattern[] = "/tmp/tallyweb-rules-XXXXXX";
+    const fs::path dir = mkdtemp(pattern);
+    ClientDatabase db;
+    std::string error;
+    EXPECT_FALSE(db.load((dir / "none.yaml").string(), error));
+    EXPECT_NE(error.find("none.yaml"), std::string::npos) << error;
+    EXPECT_EQ(db.classify("Mozilla/5.0 Googlebot/2.1").browser, "Other");
+    EXPECT_TRUE(db.classify("Mozilla/5.0 Googlebot/2.1").robot);
+
+    std::ofstream(dir / "damaged.yaml") << "user_agent_parsers:\n  - regex: 'a\n  - [";
+    error.clear();
+    EXPECT_FALSE(db.load((dir / "damaged.yaml").string(), error));
+    EXPECT_NE(error.find("damaged.yaml"), std::string::npos) << error;
+
+    std::ofstream(dir / "empty.yaml") << "something_else: 1\n";
+    error.clear();
+    EXPECT_FALSE(db.load((dir / "empty.yaml").string(), error));
+    EXPECT_NE(error.find("no rules"), std::string::npos) << error;
+
+    // A look-ahead the engine cannot compile is skipped; the rules after it still work, and
+    // replacements take the groups they name.
+    std::ofstream(dir / "regexes.yaml")
+        << "user_agent_parsers:\n"
+           "  - regex: '(Foo)(?=bar)'\n"
+           "  - regex: '(Tally)Web/(\\d+)'\n"
+           "    family_replacement: '$1 Web'\n"
+           "os_parsers:\n"
+           "  - regex: '(Plan)(\\d+)'\n"
+           "    os_replacement: 'Plan 9'\n"
+           "device_parsers:\n"
+           "  - regex: 'robot'\n"
+           "    regex_flag: 'i'\n"
+           "    device_replacement: 'Spider'\n";
+    error.clear();
+    EXPECT_EQ(ClientDatabase::locate(dir.string()), (dir / "regexes.yaml").string());
+    ASSERT_TRUE(db.load(ClientDatabase::locate(dir.string()), error)) << error;
+    EXPECT_EQ(db.rulesSkipped(), 1u);
+    EXPECT_EQ(db.rules(), 3u);
+    const ClientInfo c = db.classify("TallyWeb/7 Plan4 ROBOT");
+    EXPECT_EQ(c.browser, "Tally Web");
+    EXPECT_EQ(c.browserMajor, "7");
+    EXPECT_EQ(c.os, "Plan 9");
+    EXPECT_EQ(c.osVersion, "4");
+    EXPECT_EQ(c.device, "Spider");
+    EXPECT_TRUE(c.robot);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace tw::engine
