@@ -87,11 +87,13 @@ bool endsWithIgnoringCase(std::string_view word, std::string_view tail) {
     return true;
 }
 
-DeviceClass classOf(const ClientInfo& c) {
+DeviceClass classOf(const ClientInfo& c, std::string_view agent) {
     if (c.robot) return DeviceClass::Robot;
     const std::string_view device = c.device, os = c.os;
+    // Android browsers on phones say "Mobile"; on tablets they leave it out.
     if (device == "iPad" || device.find("Tablet") != std::string_view::npos ||
-        device.find("Kindle") != std::string_view::npos)
+        device.find("Kindle") != std::string_view::npos ||
+        (os == "Android" && agent.find("Mobile") == std::string_view::npos))
         return DeviceClass::Tablet;
     if (os == "iOS" || os == "Android" || os == "Windows Phone" || os == "KaiOS" ||
         device == "iPhone" || device.find("Phone") != std::string_view::npos)
@@ -210,7 +212,7 @@ ClientInfo ClientDatabase::classify(std::string_view agent) const {
     if (firstMatch<3>(devices_, agent, {1, 0, 1}, device) && !device[0].empty())
         c.device = device[0];
     c.robot = c.device == "Spider" || agentSaysRobot(agent);
-    c.deviceClass = classOf(c);
+    c.deviceClass = classOf(c, agent);
     return c;
 }
 

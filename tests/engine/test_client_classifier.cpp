@@ -67,7 +67,7 @@ TEST(ClientDatabase, AgreesWithTheRulesOwnCases) {
     }
 }
 
-TEST(ClientDatabase, TodaysAgents) {
+TEST(ClientDatabase, FortyAgentsOfToday) {
     if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
     const ClientDatabase& db = systemDatabase();
     struct Case {
@@ -115,6 +115,63 @@ TEST(ClientDatabase, TodaysAgents) {
          DeviceClass::Robot, true},
         {"Mozilla/5.0 (compatible; Bytespider; spider-feedback@bytedance.com)", nullptr, nullptr,
          nullptr, DeviceClass::Robot, true},
+        {"Mozilla/5.0 (Android 14; Mobile; rv:121.0) Gecko/121.0 Firefox/121.0",
+         "Firefox Mobile", "121", "Android", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Safari/537.36 OPR/106.0.0.0",
+         "Opera", "106", "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (iPhone; CPU iPhone OS 17_2 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+         "like Gecko) CriOS/120.0.6099.119 Mobile/15E148 Safari/604.1",
+         "Chrome Mobile iOS", "120", "iOS", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Mobile Safari/537.36",
+         "Chrome Mobile", "120", "Android", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Linux; Android 10; K) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Mobile Safari/537.36 EdgA/120.0.2210.115",
+         "Edge Mobile", "120", "Android", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Linux; Android 13; Pixel 7) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.6099.144 Mobile Safari/537.36",
+         "Chrome Mobile", "120", "Android", DeviceClass::Mobile, false},
+        // A Galaxy Tab: Android without "Mobile".
+        {"Mozilla/5.0 (Linux; Android 12; SM-X700) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Safari/537.36",
+         "Chrome", "120", "Android", DeviceClass::Tablet, false},
+        {"Mozilla/5.0 (X11; CrOS x86_64 14541.0.0) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 Safari/537.36",
+         "Chrome", "120", "Chrome OS", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+         "Chrome/120.0.0.0 YaBrowser/23.11.0.0 Safari/537.36",
+         "Yandex Browser", "23", "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (Windows NT 10.0; Win64; x64; rv:121.0) Gecko/20100101 Firefox/121.0",
+         "Firefox", "121", "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (X11; Ubuntu; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0",
+         "Firefox", "120", "Ubuntu", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; Trident/6.0)", "IE", "10",
+         "Windows", DeviceClass::Desktop, false},
+        {"Wget/1.21.4", "Wget", "1", "Other", DeviceClass::Other, false},
+        {"Go-http-client/2.0", "Go-http-client", "2", "Other", DeviceClass::Other, false},
+        {"okhttp/4.12.0", "okhttp", "4", "Other", DeviceClass::Other, false},
+        // The rules count Java's own client among the spiders.
+        {"Java/17.0.9", "Java", nullptr, "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; YandexBot/3.0; +http://yandex.com/bots)", "YandexBot", "3",
+         "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; AhrefsBot/7.0; +http://ahrefs.com/robot/)", "AhrefsBot", "7",
+         "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; SemrushBot/7~bl; +http://www.semrush.com/bot.html)",
+         "SemrushBot", "7", "Other", DeviceClass::Robot, true},
+        {"DuckDuckBot/1.1; (+http://duckduckgo.com/duckduckbot.html)", "DuckDuckBot", "1",
+         "Other", DeviceClass::Robot, true},
+        // A robot that names a desktop system is still a robot.
+        {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_5) AppleWebKit/605.1.15 (KHTML, like "
+         "Gecko) Version/13.1.1 Safari/605.1.15 (Applebot/0.1; +http://www.apple.com/go/applebot)",
+         "Applebot", "0", "Mac OS X", DeviceClass::Robot, true},
+        {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; PerplexityBot/1.0; "
+         "+https://perplexity.ai/perplexitybot)",
+         "PerplexityBot", "1", "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; Baiduspider/2.0; +http://www.baidu.com/search/spider.html)",
+         "Baiduspider", "2", "Other", DeviceClass::Robot, true},
+        {"facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)",
+         "FacebookBot", "1", "Other", DeviceClass::Robot, true},
         {"", "Other", "", "Other", DeviceClass::Other, false},
     };
     for (const Case& c : cases) {
