@@ -8,6 +8,8 @@
 #include <array>
 #include <cctype>
 
+#include "ingest/text_search.h"
+
 namespace tw::engine {
 
 // A rule's pattern and its replacements, in the order of the groups they stand for: for agents
@@ -27,6 +29,14 @@ bool isFile(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
+std::string trimmed(std::string_view s) {
+    const auto blank = [](char c) { return c == ' ' || c == '\t'; };
+    std::size_t b = 0, e = s.size();
+    while (b < e && blank(s[b])) ++b;
+    while (e > b && blank(s[e - 1])) --e;
+    return std::string(s.substr(b, e - b));
+}
+
 // "$1".."$9" in `text` stand for the match's groups; a group that took part in no match is
 // empty. The result is trimmed, as the rules' authors expect.
 std::string substitute(std::string_view text, const std::array<re2::StringPiece, 10>& groups,
@@ -42,11 +52,7 @@ std::string substitute(std::string_view text, const std::array<re2::StringPiece,
             out.push_back(text[i]);
         }
     }
-    const auto notBlank = [](char c) { return c != ' ' && c != '\t'; };
-    std::size_t b = 0, e = out.size();
-    while (b < e && !notBlank(out[b])) ++b;
-    while (e > b && !notBlank(out[e - 1])) --e;
-    return out.substr(b, e - b);
+    return trimmed(out);
 }
 
 // The first rule that matches `agent` gives its fields: field k is its replacement (groups put
@@ -65,8 +71,9 @@ bool firstMatch(const std::vector<ClientDatabase::Rule>& rules, std::string_view
                 out[k] = substitute(rule.replacement[k], groups, count);
             } else {
                 const int g = defaultGroup[k];
-                out[k] = g >= 1 && g <= count ? substitute("$" + std::to_string(g), groups, count)
-                                              : std::string();
+                const re2::StringPiece group =
+                    g >= 1 && g <= count ? groups[static_cast<std::size_t>(g)] : re2::StringPiece();
+                out[k] = trimmed(std::string_view(group.data(), group.size()));
             }
         }
         return true;
@@ -79,12 +86,8 @@ bool lettersOrDigit(char c) {
 }
 
 bool endsWithIgnoringCase(std::string_view word, std::string_view tail) {
-    if (word.size() < tail.size()) return false;
-    for (std::size_t i = 0; i < tail.size(); ++i)
-        if (std::tolower(static_cast<unsigned char>(word[word.size() - tail.size() + i])) !=
-            tail[i])
-            return false;
-    return true;
+    return word.size() >= tail.size() &&
+           ingest::equalsIgnoringCase(word.substr(word.size() - tail.size()), tail);
 }
 
 DeviceClass classOf(const ClientInfo& c, std::string_view agent) {

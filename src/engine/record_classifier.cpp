@@ -187,7 +187,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
         if (!hostFilters && !FilterSet::passes(filterState)) return false;
     }
 
-    const bool remember = gate_ == nullptr && !stats_.useLocks() && !hostFilters;
+    const bool remember = oneAtATime() && !hostFilters;
     if (HostEntry* known = remember ? hostEntries_.find(rec.host.view()) : nullptr) {
         if (!turn.begin()) return false;
         host = known;
@@ -210,7 +210,7 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
             DayKind::merge(*lastDay_, probe, stats_.days.totals());
         } else {
             DayKind::Item* const item = stats_.days.insertOrMerge(probe).item;
-            if (remember) lastDay_ = item;
+            if (oneAtATime()) lastDay_ = item;
         }
     }
 
@@ -328,7 +328,7 @@ std::string_view RecordClassifier::countFile(std::string_view url, const LogReco
     const RequestedFileKind::Item probe{{}, 1, partial, rec.bytes};
     std::uint64_t* const kinds[] = {&stats_.counters.pages, &stats_.counters.images,
                                     &stats_.counters.otherFiles};
-    const bool remember = gate_ == nullptr && !stats_.useLocks();
+    const bool remember = oneAtATime();
     if (UrlEntry* known = remember ? urlEntries_.find(url) : nullptr) {
         RequestedFileKind::Totals none;
         RequestedFileKind::merge(*known->file, probe, none);

@@ -109,6 +109,9 @@ class RecordClassifier {
     bool settleHost(const ingest::LogRecord& rec, Turn& turn, FilterSet::State filterState,
                     bool hostFilters, bool remember, HostEntry*& cached);
     std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
+    // Records come one at a time (no workers, no locks): the caches of where texts went may
+    // then be read and filled.
+    bool oneAtATime() const { return gate_ == nullptr && !stats_.useLocks(); }
     // `directory` with a "/" and the default page appended, in per-thread scratch.
     std::string_view withDefaultPage(std::string_view directory);
     template <typename Table, typename Item>

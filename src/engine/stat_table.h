@@ -74,23 +74,12 @@ class StatTable {
         std::unique_lock<std::mutex> lock(mutex_, std::defer_lock);
         if (useLocks_) lock.lock();
         const std::uint32_t h = Kind::hash(probe);
-        std::uint32_t* link = &buckets_[h % buckets_.size()];
-        for (std::uint32_t i = *link; i != kNone;) {
-            Node* n = node(i);
-            if (n->hash == h && Kind::equals(n->item, probe)) {
-                Kind::merge(n->item, probe, totals_);
-                return {&n->item, false};
-            }
-            i = n->next;
+        if (Node* n = search(h, probe)) {
+            Kind::merge(n->item, probe, totals_);
+            return {&n->item, false};
         }
-        const std::uint32_t index = static_cast<std::uint32_t>(entries_);
-        Node* node = newNode();
-        node->item = probe;
+        Node* node = link(h, probe);
         own(node->item);
-        node->hash = h;
-        node->next = *link;
-        *link = index;
-        ++entries_;
         Kind::onInsert(node->item, probe, totals_);
         if (entries_ > kMaxLoad * buckets_.size()) grow();
         return {&node->item, true};
@@ -103,37 +92,21 @@ class StatTable {
     template <typename Own, typename Combine>
     Result absorb(const Item& other, Own&& own, Combine&& combine) {
         const std::uint32_t h = Kind::hash(other);
-        std::uint32_t* link = &buckets_[h % buckets_.size()];
-        for (std::uint32_t i = *link; i != kNone;) {
-            Node* n = node(i);
-            if (n->hash == h && Kind::equals(n->item, other)) {
-                combine(n->item, other);
-                return {&n->item, false};
-            }
-            i = n->next;
+        if (Node* n = search(h, other)) {
+            combine(n->item, other);
+            return {&n->item, false};
         }
         Item copy = other;
         if (!own(copy)) return {nullptr, false};
-        const std::uint32_t index = static_cast<std::uint32_t>(entries_);
-        Node* node = newNode();
-        node->item = copy;
-        node->hash = h;
-        node->next = *link;
-        *link = index;
-        ++entries_;
+        Node* node = link(h, copy);
         if (entries_ > kMaxLoad * buckets_.size()) grow();
         return {&node->item, true};
     }
 
     // The stored item equal to `probe`, or nullptr.
     const Item* find(const Item& probe) const {
-        const std::uint32_t h = Kind::hash(probe);
-        for (std::uint32_t i = buckets_[h % buckets_.size()]; i != kNone;) {
-            const Node* n = node(i);
-            if (n->hash == h && Kind::equals(n->item, probe)) return &n->item;
-            i = n->next;
-        }
-        return nullptr;
+        const Node* n = search(Kind::hash(probe), probe);
+        return n != nullptr ? &n->item : nullptr;
     }
 
     // The items in the order their keys were first stored: nodes are handed out from the
@@ -203,6 +176,28 @@ class StatTable {
         }
         const unsigned c = 31u - static_cast<unsigned>(__builtin_clz(i / 4 + 1));
         return &chunks_[c][i - 4 * ((1u << c) - 1)];
+    }
+
+    // The node of the chain `h` leads to whose item equals `probe`, or null.
+    Node* search(std::uint32_t h, const Item& probe) const {
+        for (std::uint32_t i = buckets_[h % buckets_.size()]; i != kNone;) {
+            Node* n = node(i);
+            if (n->hash == h && Kind::equals(n->item, probe)) return n;
+            i = n->next;
+        }
+        return nullptr;
+    }
+    // A new node holding `item`, at the head of the chain `h` leads to.
+    Node* link(std::uint32_t h, const Item& item) {
+        const auto index = static_cast<std::uint32_t>(entries_);
+        Node* n = newNode();
+        n->item = item;
+        n->hash = h;
+        std::uint32_t& head = buckets_[h % buckets_.size()];
+        n->next = head;
+        head = index;
+        ++entries_;
+        return n;
     }
 
     Node* newNode() {

@@ -24,15 +24,8 @@ class TextCache {
 
     template <typename Compute>
     Value get(std::string_view text, Compute&& compute) {
-        if (Entry* e = recent(text)) return e->second;
-        const auto it = map_.find(text);
-        if (it != map_.end()) {
-            remember(&*it);
-            return it->second;
-        }
-        const Value v = compute(text);
-        if (map_.size() < limit_) remember(&*map_.emplace(text, v).first);
-        return v;
+        const void* hint = nullptr;
+        return get(text, compute, hint);
     }
     // The same, starting from `hint`: an entry an earlier call left there (or null), tried
     // before anything else; it is left on the entry that holds `text`, or null when the cache

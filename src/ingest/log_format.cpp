@@ -460,7 +460,7 @@ void take(const ReaderState& st, TextField& f, const char* b, const char* e) {
     if (st.referToLine)
         f.refer(b, static_cast<std::size_t>(e - b));
     else
-        f.assign(b, static_cast<std::size_t>(e - b));
+        assign(f, b, e);
 }
 void setDash(TextField& f) {
     f.assign("-", 1);

@@ -205,7 +205,6 @@ int RecordPipeline::stop() {
 }
 
 int RecordPipeline::acquireSlot() {
-    if (!parallel_) return 0;
     Workers& w = *workers_;
     std::unique_lock lock(w.mutex);
     // Waits for as long as it takes, but wakes now and then so a cancel is seen even if every
