@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(cmake make g++ pkg-config libgtest-dev python3 qt6-base-dev qt6-charts-dev libqt6opengl6-dev clang-14 libclang-rt-14-dev
-          libcurl4-openssl-dev zlib1g-dev libzip-dev libyaml-cpp-dev libre2-dev uap-core
+          libcurl4-openssl-dev zlib1g-dev libzip-dev libyaml-cpp-dev libre2-dev uap-core nlohmann-json3-dev
           python3-pyftpdlib python3-docx poppler-utils chromium)
 
 missing=()
