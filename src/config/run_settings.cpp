@@ -32,6 +32,7 @@ constexpr IntSetting kIntSettings[] = {
     {"AndExcludeFilters", &RunSettings::AndExcludeFilters, true},
     {"CaseSensitive", &RunSettings::CaseSensitive, true},
     {"RemoveDirectories", &RunSettings::RemoveDirectories, false},
+    {"CountRobots", &RunSettings::CountRobots, false},
 };
 
 constexpr const char* kProxyServer = "ProxyServer";

@@ -28,6 +28,7 @@ struct RunSettings {
     int TruncateReports = 100;
     int TruncateExport = 30;
     int MultithreadMultiple = 1;  // 0: every log is read on one thread; otherwise on every core
+    int CountRobots = 1;          // 0: requests by robots are left out of every report
     FilterList globalFilters;     // applied before every report's own
 
     static RunSettings read(const platform::SettingsProfile& profile);

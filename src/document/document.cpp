@@ -76,6 +76,7 @@ Document::Document(DocumentServices services)
       run_({s_.settings, s_.prompter, s_.progress, s_.clock, s_.files, s_.sources, s_.decompressor,
             s_.spider, engine_}) {
     engine_->useReverseDns(hostCache_, s_.resolver, &s_.progress);
+    engine_->useClientRulesFrom(s_.settings.dataFolder());
     loadDataFiles();
 }
 

@@ -23,10 +23,17 @@ struct TaggedCount {
     std::string_view tag;
     std::uint64_t engine::GeneralCounters::*count;
 };
-constexpr std::array<TaggedCount, 2> kTaggedCounts = {{
+constexpr std::array<TaggedCount, 3> kTaggedCounts = {{
     {"RJCT", &engine::GeneralCounters::rejectedLines},
     {"RCRD", &engine::GeneralCounters::recordLines},
+    {"RBOT", &engine::GeneralCounters::robotsLeftOut},
 }};
+// How many of them each version's writer wrote.
+constexpr std::size_t kVersion9Counts = 2;
+// The sections of version 10 after the counts, each behind its tag.
+constexpr std::string_view kBytesTag = "BYTE";
+constexpr std::string_view kRecentTag = "RCNT";
+constexpr std::string_view kClientsTag = "CLNT";
 
 // The class counters in the order the file keeps them, named by their row labels so that the
 // file never depends on the order of the classes in memory.
@@ -52,6 +59,8 @@ constexpr std::size_t kGroupedBytes = 4 + 4 + 8 + 4;
 constexpr std::size_t kDayBytes = 8 + 8 + 4;
 constexpr std::size_t kTrackedBytes = 4 + 4 + 4;
 constexpr std::size_t kUserBytes = 4 + 8 + 4 + 4;
+constexpr std::size_t kRecentBytes = 4 + 8 + 8 + 8 + 8;
+constexpr std::size_t kClientRowBytes = 4 + 8 + 8 + 8 + 8;
 
 // Null for a label the classes do not have (the counter is then written as 0 and not read).
 template <typename Counters, std::size_t M>
@@ -144,6 +153,45 @@ class SectionWriter {
             time(i.lastAccess);
             text(i.lastHost);
         }
+    }
+
+    // The byte counts of items whose other fields a section already holds, in its order.
+    template <typename Item>
+    void bytesOf(const std::vector<Item>& v) {
+        count(v.size());
+        for (const auto& i : v) out.u64(i.bytes);
+    }
+    void recent(const std::vector<const engine::VisitorKind::Item*>& entries) {
+        count(entries.size());
+        for (const auto* v : entries) {
+            text(v->host);
+            out.u64(v->hits);
+            out.u64(v->visits);
+            out.u64(v->bytes);
+            out.u64(static_cast<std::uint64_t>(v->lastSeen));
+        }
+    }
+    void rows(const std::vector<engine::ClientRow>& v) {
+        count(v.size());
+        for (const auto& r : v) {
+            text(r.name);
+            out.u64(r.hits);
+            out.u64(r.visits);
+            out.u64(r.bytes);
+            out.u64(static_cast<std::uint64_t>(r.lastSeen));
+        }
+    }
+    void clients(const engine::ClientReports& c) {
+        out.i32(c.rulesRead ? 1 : 0);
+        text(c.problem);
+        out.u64(c.agentHits);
+        out.u64(c.robotHits);
+        out.u64(c.distinctAgents);
+        out.u64(c.classifiedAgents);
+        rows(c.browsers);
+        rows(c.systems);
+        rows(c.devices);
+        rows(c.robots);
     }
 
     ArchiveWriter out;
@@ -271,6 +319,54 @@ class SectionReader {
         return true;
     }
 
+    template <typename Item>
+    bool bytesOf(std::vector<Item>& v) {
+        std::size_t n;
+        if (!count(8, n) || n != v.size()) return false;
+        for (auto& i : v)
+            if (!in.u64(i.bytes)) return false;
+        return true;
+    }
+    bool i64(std::int64_t& t) {
+        std::uint64_t v;
+        if (!in.u64(v)) return false;
+        t = static_cast<std::int64_t>(v);
+        return true;
+    }
+    // The entries go into the visitors table, where the ring expects them to live.
+    bool recent(engine::Statistics& s) {
+        std::vector<engine::VisitorKind::Item> items;
+        const bool ok = array(items, kRecentBytes, [&](engine::VisitorKind::Item& v) {
+            return text(v.host) && in.u64(v.hits) && in.u64(v.visits) && in.u64(v.bytes) &&
+                   i64(v.lastSeen);
+        });
+        if (!ok) return false;
+        std::vector<const engine::VisitorKind::Item*> ring;
+        for (const auto& v : items) {
+            const auto r = s.visitors.insertOrMerge(v);
+            if (!r.inserted) return false;  // one host twice: no writer made this
+            *r.item = v;
+            ring.push_back(r.item);
+        }
+        s.recent.restore(std::move(ring));
+        return true;
+    }
+    bool rows(std::vector<engine::ClientRow>& v) {
+        return array(v, kClientRowBytes, [&](engine::ClientRow& r) {
+            return text(r.name) && in.u64(r.hits) && in.u64(r.visits) && in.u64(r.bytes) &&
+                   i64(r.lastSeen);
+        });
+    }
+    bool clients(engine::ClientReports& c) {
+        return flag(c.rulesRead) && text(c.problem) && in.u64(c.agentHits) && in.u64(c.robotHits) &&
+               in.u64(c.distinctAgents) && in.u64(c.classifiedAgents) && rows(c.browsers) &&
+               rows(c.systems) && rows(c.devices) && rows(c.robots);
+    }
+    bool tag(std::string_view expected) {
+        std::string_view t;
+        return in.raw(expected.size(), t) && t == expected;
+    }
+
     ArchiveReader in;
 
   private:
@@ -341,23 +437,44 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
     return true;
 }
 
-// What follows the last section: every tagged count, then the end. A file of an older writer
-// ends at the section itself, and its counts stay 0. A newer program may keep more after what
-// this one knows, and the user agreed to a file read in part: from version 10 on, the counts
-// are read as far as they match and whatever follows is left unread.
-bool readTrailer(ArchiveReader& in, std::int32_t version, engine::GeneralCounters& c) {
-    if (in.atEnd() || version < kSavedReportVersion) return in.atEnd();
+// What follows the last section: every tagged count the version wrote, then (from version 10)
+// the tagged sections, then the end. A file of an older writer ends at the section itself, and
+// its counts stay 0. A newer program may keep more after what this one knows, and the user
+// agreed to a file read in part: from version 11 on, the counts and sections are read as far
+// as they match and whatever follows is left unread.
+bool readTrailer(SectionReader& f, std::int32_t version, engine::Statistics& s,
+                 engine::Results& r) {
+    ArchiveReader& in = f.in;
+    if (in.atEnd() || version < 9) return in.atEnd();
     std::size_t matched = 0;
     for (const TaggedCount& t : kTaggedCounts) {
         ArchiveReader next = in;
         std::string_view tag;
         std::uint64_t value = 0;
         if (!next.raw(t.tag.size(), tag) || tag != t.tag || !next.u64(value)) break;
-        c.*t.count = value;
+        s.counters.*t.count = value;
         in = next;
         ++matched;
     }
-    return version >= kFirstFutureVersion || (matched == kTaggedCounts.size() && in.atEnd());
+    if (version == 9) return matched == kVersion9Counts && in.atEnd();
+    const bool future = version >= kFirstFutureVersion;
+    if (matched != kTaggedCounts.size()) return future;
+    // A future file's section that does not match is left unread from its tag on.
+    const auto section = [&](std::string_view tag, const auto& read) {
+        const ArchiveReader start = f.in;
+        if (f.tag(tag) && read(f)) return true;
+        f.in = start;
+        return false;
+    };
+    const bool whole = section(kBytesTag,
+                               [&](SectionReader& t) {
+                                   return t.bytesOf(r.visitors) && t.bytesOf(r.pages) &&
+                                          t.bytesOf(r.otherFiles) && t.bytesOf(r.images) &&
+                                          t.bytesOf(r.directories);
+                               }) &&
+                       section(kRecentTag, [&](SectionReader& t) { return t.recent(s); }) &&
+                       section(kClientsTag, [&](SectionReader& t) { return t.clients(r.clients); });
+    return future || (whole && f.in.atEnd());
 }
 
 bool readWhole(std::string_view bytes, SavedHeader& header, engine::Statistics& s,
@@ -365,7 +482,7 @@ bool readWhole(std::string_view bytes, SavedHeader& header, engine::Statistics& 
     SectionReader f(bytes, s);
     std::int32_t version = 0;
     return f.in.i32(version) && readSections(f, version, header, s, r, runStart) &&
-           readTrailer(f.in, version, s.counters);
+           readTrailer(f, version, s, r);
 }
 
 // The arena blocks of the trial read. A file never needs more arena than four times its size (a
@@ -396,11 +513,12 @@ std::string writeSavedReport(const SavedHeader& header, const engine::Statistics
     out.u64(c.otherFiles);
     f.text(header.defaultPage);
     out.i32(c.agentsSeen ? 1 : 0);
-    // Opera and the Unix systems have no place in this version: they are not written.
     f.counters(s.browsers, kBrowserLabels, kIeBrowsers);
+    f.counters(s.browsers, kBrowserLabels, kOpera);
     f.counters(s.browsers, kBrowserLabels, kOtherBrowsers);
     f.counters(s.operatingSystems, kOsLabels, kWindowsSystems);
     f.counters(s.operatingSystems, kOsLabels, kOtherSystems);
+    f.counters(s.operatingSystems, kOsLabels, kUnixSystems);
     out.u64(c.totalBytes);
     out.u64(c.cachedHits);
     out.u64(c.partial);
@@ -461,6 +579,16 @@ std::string writeSavedReport(const SavedHeader& header, const engine::Statistics
         out.raw(t.tag);
         out.u64(c.*t.count);
     }
+    out.raw(kBytesTag);
+    f.bytesOf(r.visitors);
+    f.bytesOf(r.pages);
+    f.bytesOf(r.otherFiles);
+    f.bytesOf(r.images);
+    f.bytesOf(r.directories);
+    out.raw(kRecentTag);
+    f.recent(s.recent.inOrder());
+    out.raw(kClientsTag);
+    f.clients(r.clients);
     return out.bytes();
 }
 

@@ -45,8 +45,9 @@ std::string substitute(std::string_view text, const std::array<re2::StringPiece,
     for (std::size_t i = 0; i < text.size(); ++i) {
         if (text[i] == '$' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
             const int g = text[i + 1] - '0';
-            if (g <= groupCount) out.append(groups[static_cast<std::size_t>(g)].data(),
-                                            groups[static_cast<std::size_t>(g)].size());
+            if (g <= groupCount)
+                out.append(groups[static_cast<std::size_t>(g)].data(),
+                           groups[static_cast<std::size_t>(g)].size());
             ++i;
         } else {
             out.push_back(text[i]);
@@ -88,6 +89,12 @@ bool lettersOrDigit(char c) {
 bool endsWithIgnoringCase(std::string_view word, std::string_view tail) {
     return word.size() >= tail.size() &&
            ingest::equalsIgnoringCase(word.substr(word.size() - tail.size()), tail);
+}
+
+bool containsIgnoringCase(std::string_view word, std::string_view part) {
+    for (std::size_t i = 0; i + part.size() <= word.size(); ++i)
+        if (ingest::equalsIgnoringCase(word.substr(i, part.size()), part)) return true;
+    return false;
 }
 
 DeviceClass classOf(const ClientInfo& c, std::string_view agent) {
@@ -140,12 +147,15 @@ bool ClientDatabase::load(const std::string& path, std::string& error) {
         std::array<const char*, 5> keys;
     };
     const List lists[] = {
-        {"user_agent_parsers", &agents_,
+        {"user_agent_parsers",
+         &agents_,
          {"family_replacement", "v1_replacement", "v2_replacement", "v3_replacement", nullptr}},
-        {"os_parsers", &systems_,
+        {"os_parsers",
+         &systems_,
          {"os_replacement", "os_v1_replacement", "os_v2_replacement", "os_v3_replacement",
           "os_v4_replacement"}},
-        {"device_parsers", &devices_,
+        {"device_parsers",
+         &devices_,
          {"device_replacement", "brand_replacement", "model_replacement", nullptr, nullptr}},
     };
     try {
@@ -219,18 +229,33 @@ ClientInfo ClientDatabase::classify(std::string_view agent) const {
     return c;
 }
 
-bool agentSaysRobot(std::string_view agent) {
+std::string_view robotWord(std::string_view agent) {
     std::size_t i = 0;
+    std::string_view product;  // the last word before a "/", a product's name
     while (i < agent.size()) {
-        while (i < agent.size() && !lettersOrDigit(agent[i])) ++i;
+        while (i < agent.size() && !lettersOrDigit(agent[i])) {
+            // "+http://..." is how crawlers sign with the page that explains them.
+            if (agent[i] == '+' && agent.substr(i + 1, 4) == "http")
+                return !product.empty() ? product : agent.substr(0, agent.find_first_of(" /;("));
+            ++i;
+        }
         const std::size_t b = i;
-        while (i < agent.size() && lettersOrDigit(agent[i])) ++i;
+        while (i < agent.size() &&
+               (lettersOrDigit(agent[i]) || agent[i] == '_' ||
+                (agent[i] == '.' && i + 1 < agent.size() && lettersOrDigit(agent[i + 1]))))
+            ++i;
         const std::string_view word = agent.substr(b, i - b);
         if (endsWithIgnoringCase(word, "bot") || endsWithIgnoringCase(word, "crawler") ||
-            endsWithIgnoringCase(word, "spider"))
-            return true;
+            endsWithIgnoringCase(word, "spider") || containsIgnoringCase(word, "feed") ||
+            ingest::equalsIgnoringCase(word, "rss"))
+            return word;
+        if (i < agent.size() && agent[i] == '/' && !word.empty()) product = word;
     }
-    return false;
+    return {};
+}
+
+bool agentSaysRobot(std::string_view agent) {
+    return !robotWord(agent).empty();
 }
 
 }  // namespace tw::engine

@@ -57,7 +57,12 @@ class ClientDatabase {
 };
 
 // Whether an agent names itself a robot: a word ending in "bot", "crawler" or "spider" (GPTBot,
-// ClaudeBot, CCBot, Googlebot, Bytespider), the way crawlers and AI crawlers sign.
+// ClaudeBot, CCBot, Googlebot, Bytespider), the way crawlers and AI crawlers sign; a feed
+// reader's word ("FeedBurner", "UniversalFeedParser", "RSS"); or a "+http" address of the page
+// that explains the crawler.
 bool agentSaysRobot(std::string_view agent);
+// The word by which an agent names itself a robot ("GPTBot"; before a "+http" address, the
+// product named last), or empty.
+std::string_view robotWord(std::string_view agent);
 
 }  // namespace tw::engine

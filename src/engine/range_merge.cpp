@@ -96,6 +96,31 @@ void addDay(DayKind::Item& s, const DayKind::Item& in) {
     s.bytes = saturatingAdd(s.bytes, in.bytes);
 }
 
+void addAgent(AgentKind::Item& s, const AgentKind::Item& in) {
+    s.hits += in.hits;
+    s.visits += in.visits;
+    s.bytes = saturatingAdd(s.bytes, in.bytes);
+    s.lastSeen = std::max(s.lastSeen, in.lastSeen);
+}
+
+// The range's provisional visits, decided as absorbVisitors() decides the visitor's own: must
+// run while `whole` still holds only the requests before the range, and after the agents were
+// absorbed.
+void creditAgentVisits(Statistics& whole, const Statistics& range) {
+    const Visitors& visitors = whole.rawHostVisits ? whole.rawHosts : whole.visitors;
+    for (const ProvisionalAgentVisit& p : range.provisionalAgentVisits) {
+        const VisitorKind::Item* known = visitors.find(*p.visitor);
+        bool visit = true;
+        if (known != nullptr) {
+            const std::int64_t before = known->lastSeen;
+            visit = p.first ? p.at - before > VisitorKind::kVisitGap
+                            : !(p.before < before && p.at - before <= VisitorKind::kVisitGap);
+        }
+        if (!visit) continue;
+        if (AgentKind::Item* agent = whole.agents.findMutable(*p.agent)) ++agent->visits;
+    }
+}
+
 template <std::size_t N>
 void addAll(std::array<std::uint64_t, N>& to, const std::array<std::uint64_t, N>& from) {
     for (std::size_t i = 0; i < N; ++i) to[i] += from[i];
@@ -144,6 +169,11 @@ bool absorbRange(Statistics& whole, const Statistics& range) {
     const auto file = oneText(&RequestedFileKind::Item::url);
     const auto text = oneText(&TextHitsKind::Item::text);
     const auto error = oneText(&ErrorRequestKind::Item::url);
+
+    c.robotsLeftOut += in.robotsLeftOut;
+    const auto agent = oneText(&AgentKind::Item::agent);
+    if (!absorbTable(whole.agents, range.agents, agent, addAgent)) return false;
+    creditAgentVisits(whole, range);
 
     bool ok =
         absorbVisitors(whole.rawHosts, range.rawHosts, arena, nullptr) &&

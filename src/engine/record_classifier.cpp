@@ -89,15 +89,86 @@ void RecordClassifier::setOptions(ClassifierOptions o) {
     referrers_.start(std::move(r));
 }
 
+void RecordClassifier::setRobotRules(const ClientDatabase* rules) {
+    robotRules_ = rules;
+    robots_.clear();
+}
+
+bool RecordClassifier::isRobot(std::string_view agent) {
+    const auto verdict = [this](std::string_view a) { return robotRules_->classify(a).robot; };
+    // Past the cache's bound a verdict is worked out again for every request: slower, but the
+    // same answer, and a log of forged agents cannot grow the cache without end.
+    if (oneAtATime()) return robots_.get(agent, verdict);
+    std::lock_guard<std::mutex> lock(robotsLock_);
+    return robots_.get(agent, verdict);
+}
+
+// Watches the table that counts the run's visits across one record's merge: a visit started
+// when its total grew. In a later range of a log, a visitor's first request and a visit noted
+// as early are only provisionally visits (see ProvisionalAgentVisit).
+class RecordClassifier::VisitWatch {
+  public:
+    explicit VisitWatch(StatTable<VisitorKind>& table)
+        : totals_(table.totals()), visits_(totals_.visits), early_(totals_.early.size()) {}
+    void done(const VisitorKind::Item* item, bool inserted, std::int64_t time, VisitNote& note) {
+        note.visitor = item;
+        note.at = time;
+        note.started = totals_.visits != visits_;
+        if (!note.started || totals_.earlyLimit == INT64_MIN) return;
+        if (inserted) {
+            const std::int64_t limit = totals_.earlyLimit;
+            note.first = true;
+            note.provisional = limit > INT64_MAX - VisitorKind::kVisitGap ||
+                               time <= limit + VisitorKind::kVisitGap;
+        } else if (totals_.early.size() != early_) {
+            note.provisional = true;
+            note.before = totals_.early.back().before;
+        }
+    }
+
+  private:
+    VisitorKind::Totals& totals_;
+    std::uint64_t visits_;
+    std::size_t early_;
+};
+
+void RecordClassifier::countAgent(const LogRecord& rec, AgentClasses* cached,
+                                  const VisitNote& visit) {
+    const std::int64_t time = rec.dated() ? rec.time : 0;
+    auto* item = cached != nullptr ? static_cast<AgentKind::Item*>(cached->counted) : nullptr;
+    if (item != nullptr) {
+        AgentKind::Totals none;
+        AgentKind::merge(*item, {{}, 1, 0, rec.bytes, time}, none);
+    } else {
+        item =
+            merge(stats_.agents, AgentKind::Item{borrowed(rec.agent.view()), 1, 0, rec.bytes, time},
+                  &AgentKind::Item::agent);
+        // A text the arena could not hold is not a key to merge into again.
+        if (cached != nullptr && item->agent.data != nullptr) cached->counted = item;
+    }
+    if (!visit.started) return;
+    if (!visit.provisional)
+        ++item->visits;
+    else
+        stats_.provisionalAgentVisits.push_back(
+            {visit.visitor, item, visit.before, visit.at, visit.first});
+}
+
 bool RecordClassifier::classify(const LogRecord& rec) {
     if (!consistent(rec.host) || !consistent(rec.url) || !consistent(rec.referrer) ||
         !consistent(rec.agent) || !consistent(rec.user))
         return false;
     Turn turn(*this, rec);
+    const bool withAgent = rec.caps.hasAgent && rec.agent.length > 1;
+    if (robotRules_ != nullptr && withAgent && isRobot(rec.agent.view())) {
+        if (turn.begin()) ++stats_.counters.robotsLeftOut;
+        return false;
+    }
     std::string_view page;
     HostEntry* host = nullptr;  // a local: workers classify records at once
+    VisitNote visit;
     if (rec.caps.hasAccessData) {
-        if (!classifyAccess(rec, turn, page, host)) return false;
+        if (!classifyAccess(rec, turn, page, host, visit)) return false;
     } else if (!turn.begin()) {
         return false;
     } else if (rec.caps.refererLogMode) {
@@ -110,12 +181,16 @@ bool RecordClassifier::classify(const LogRecord& rec) {
             page = tScratch.url;
         }
     }
-    if (rec.caps.hasAgent && rec.agent.length > 1) {
-        const AgentClasses c = host != nullptr ? agents_.classify(rec.agent.view(), host->agent)
-                                               : agents_.classify(rec.agent.view());
+    if (withAgent) {
+        AgentClasses computed;
+        const void* noHint = nullptr;
+        AgentClasses* cached =
+            agents_.lookup(rec.agent.view(), host != nullptr ? host->agent : noHint, computed);
+        const AgentClasses& c = cached != nullptr ? *cached : computed;
         ++stats_.operatingSystems[c.os];
         ++stats_.browsers[c.browser];
         stats_.counters.agentsSeen = true;
+        countAgent(rec, cached, visit);
     }
     // "-" is how logs write "no referrer": counting it would make it the top external
     // referrer of most sites.
@@ -175,7 +250,7 @@ bool RecordClassifier::Turn::beginInTurn() {
 }
 
 bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::string_view& page,
-                                      HostEntry*& host) {
+                                      HostEntry*& host, VisitNote& visit) {
     Scratch& s = tScratch;
     const std::string_view url = countedUrl(rec);
     const bool filtering = filters_ != nullptr && filters_->active();
@@ -197,9 +272,11 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
             TextHitsKind::merge(*known->suffix, {}, none);
             stats_.counters.hostNamesSeen = true;
         }
+        VisitWatch watch(options_.removeFirstDot ? stats_.rawHosts : stats_.visitors);
         if (known->raw != nullptr) VisitorKind::merge(*known->raw, probe, stats_.rawHosts.totals());
         VisitorKind::merge(*known->visitor, probe, stats_.visitors.totals());
-    } else if (!settleHost(rec, turn, filterState, hostFilters, remember, host)) {
+        watch.done(options_.removeFirstDot ? known->raw : known->visitor, false, rec.time, visit);
+    } else if (!settleHost(rec, turn, filterState, hostFilters, remember, host, visit)) {
         return false;
     }
 
@@ -251,7 +328,8 @@ bool RecordClassifier::classifyAccess(const LogRecord& rec, Turn& turn, std::str
 // resolver. An address is kept in its canonical spelling from here on, so that the ways one
 // address can be written count as one visitor, share one lookup and meet one filter text.
 bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::State filterState,
-                                  bool hostFilters, bool remember, HostEntry*& cached) {
+                                  bool hostFilters, bool remember, HostEntry*& cached,
+                                  VisitNote& visit) {
     Scratch& s = tScratch;
     std::string& host = s.host;
     bool isName = false;
@@ -301,16 +379,22 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
     // count hosts from here when labels are dropped.
     if (options_.removeFirstDot) {
         const Text t = borrowed(isName ? std::string_view(unshortened) : std::string_view(host));
-        entry.raw = merge(stats_.rawHosts, VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
-                          &VisitorKind::Item::host);
+        VisitWatch watch(stats_.rawHosts);
+        const auto r = stats_.rawHosts.insertOrMerge(
+            VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
+            [&](VisitorKind::Item& v) { v.host = store(v.host.view()); });
+        entry.raw = r.item;
+        watch.done(r.item, r.inserted, rec.time, visit);
     }
 
     {
+        VisitWatch watch(stats_.visitors);
         const auto r =
             stats_.visitors.insertOrMerge({borrowed(host), 0, 0, rec.bytes, rec.time},
                                           [&](VisitorKind::Item& v) { v.host = store(host); });
         if (r.inserted) stats_.recent.offer(r.item, rec.time);
         entry.visitor = r.item;
+        if (!options_.removeFirstDot) watch.done(r.item, r.inserted, rec.time, visit);
     }
     // A text the arena could not hold is not a key to merge into again.
     const auto held = [](const auto* item, const Text& t) {

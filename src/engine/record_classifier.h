@@ -5,9 +5,11 @@
 // Threads: classify() is called concurrently in parallel mode; with the statistics' locks on it
 // holds the analysis lock for the whole record (released only around a host lookup), so all
 // table updates are serialised.
+#include <mutex>
 #include <string>
 #include <string_view>
 
+#include "engine/client_classifier.h"
 #include "engine/distinct_cache.h"
 #include "engine/filter_set.h"
 #include "engine/ordered_gate.h"
@@ -56,6 +58,10 @@ class RecordClassifier {
     // The run's compiled filters; nullptr (or an inactive set) lets every record through. The
     // set must outlive the run and is only read.
     void setFilters(const FilterSet* filters) { filters_ = filters; }
+    // Leaves out the records of robots, as `rules` tell them, the way a filter would; null
+    // counts robots like everyone else. The rules must outlive the run and are only read.
+    // Call before the run: it forgets the verdicts of earlier runs.
+    void setRobotRules(const ClientDatabase* rules);
 
     // True when the record was counted (it passed the checks and the filters).
     bool classify(const ingest::LogRecord& rec);
@@ -98,16 +104,30 @@ class RecordClassifier {
         std::unique_lock<std::mutex> lock_;
         bool begun_ = false, abandoned_ = false;
     };
+    // Whether a record started a visit of its host in the table that counts the run's visits,
+    // and whether only the merge of the ranges can tell (see ProvisionalAgentVisit).
+    struct VisitNote {
+        const VisitorKind::Item* visitor = nullptr;
+        bool started = false;
+        bool provisional = false;
+        bool first = false;
+        std::int64_t before = 0;
+        std::int64_t at = 0;
+    };
+    class VisitWatch;
     // `page` is left on the requested page as the pages table counted it (a 404's URL).
     // `host` is left on the cache entry of the record's host, when it is in the cache.
     bool classifyAccess(const ingest::LogRecord& rec, Turn& turn, std::string_view& page,
-                        HostEntry*& host);
+                        HostEntry*& host, VisitNote& visit);
+    // Counts the record's agent text for the client reports, with the visit it started.
+    void countAgent(const ingest::LogRecord& rec, AgentClasses* cached, const VisitNote& visit);
+    bool isRobot(std::string_view agent);
     // The record's URL as the filters and the tables see it (RemoveDirectories applied).
     std::string_view countedUrl(const ingest::LogRecord& rec) const;
     // Settles the host of a record met for the first time (or not remembered) and merges it
     // into the host tables; false when the record ends here (filtered, cancelled).
     bool settleHost(const ingest::LogRecord& rec, Turn& turn, FilterSet::State filterState,
-                    bool hostFilters, bool remember, HostEntry*& cached);
+                    bool hostFilters, bool remember, HostEntry*& cached, VisitNote& visit);
     std::string_view countFile(std::string_view url, const ingest::LogRecord& rec);
     // Records come one at a time (no workers, no locks): the caches of where texts went may
     // then be read and filled.
@@ -126,6 +146,11 @@ class RecordClassifier {
     ClassifierOptions options_;
     const FilterSet* filters_ = nullptr;
     AgentClassifier agents_;
+    // Robots' verdicts per distinct agent, when robots are left out. Workers in parallel ask
+    // before their turn, so the cache has a lock of its own then.
+    const ClientDatabase* robotRules_ = nullptr;
+    TextCache<bool> robots_{AgentClassifier::kCacheLimit};
+    std::mutex robotsLock_;
     // A site has few extensions; each is matched against the page and image ones once a run.
     // Like the agents' cache it relies on the analysis lock when workers run in parallel.
     enum class FileKind : std::uint8_t { Page, Image, Other };

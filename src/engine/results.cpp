@@ -187,6 +187,12 @@ std::vector<GeneralRow> generalStatistics(const Results& r, const GeneralCounter
     add(32830, count(c.images));
     add(platform::sid::RejectedLogLines,
         share(c.rejectedLines, c.rejectedLines + c.recordLines, "0 (0%)"));
+    // Left out, they are no share of the hits counted: the row says how many there were.
+    add(platform::sid::RobotHits,
+        c.robotsLeftOut != 0
+            ? platform::format(platform::text(platform::sid::RobotHitsLeftOut).data(),
+                               static_cast<unsigned long long>(c.robotsLeftOut))
+            : share(r.clients.robotHits, r.clients.agentHits, "0 (0%)"));
     return rows;
 }
 

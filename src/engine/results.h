@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "engine/client_reports.h"
 #include "engine/statistics.h"
 
 namespace tw::engine {
@@ -34,6 +35,7 @@ struct Results {
     std::vector<AuthUserKind::Item> users;
     std::vector<GroupedItem> pagesByReferrer, brokenLinksByPage;
     std::vector<std::vector<DayKind::Item>> trackedDays;  // one per tracked file
+    ClientReports clients;  // filled by the engine, which holds the rules
 
     // Totals of the visitors (or, when hosts lose their first label, of the raw hosts).
     std::uint64_t totalHits = 0;
@@ -49,7 +51,7 @@ struct GeneralRow {
     std::string value;
 };
 
-// The 20 General Statistics rows in their order. Log times are shown in the log's own frame;
+// The 22 General Statistics rows in their order. Log times are shown in the log's own frame;
 // `runStart` (seconds since 1970) in the machine's local time.
 std::vector<GeneralRow> generalStatistics(const Results& results, const GeneralCounters& counters,
                                           std::int64_t runStart);

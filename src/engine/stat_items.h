@@ -3,8 +3,8 @@
 // Texts point into the run's string arena.
 #include <cstdint>
 #include <deque>
-#include <vector>
 #include <string_view>
+#include <vector>
 
 #include "engine/archive.h"
 #include "engine/lookup2.h"
@@ -229,6 +229,28 @@ struct AuthUserKind {
         s.hits += in.hits;
         s.lastAccess = in.lastAccess;
         s.lastHost = in.lastHost;
+    }
+    static void onInsert(Item&, const Item&, Totals&) {}
+};
+
+// A user-agent text as logged, for the client reports: which browser, system, device or robot
+// it is gets worked out once per distinct text after the run, not once per request. Visits are
+// credited by the analysis, which knows when a request starts one.
+struct AgentKind {
+    struct Item {
+        Text agent;
+        std::uint64_t hits = 0;
+        std::uint64_t visits = 0;
+        std::uint64_t bytes = 0;
+        std::int64_t lastSeen = 0;
+    };
+    using Totals = NoTotals;
+    static std::uint32_t hash(const Item& i) { return lookup2(i.agent.view()); }
+    static bool equals(const Item& a, const Item& b) { return a.agent.view() == b.agent.view(); }
+    static void merge(Item& s, const Item& in, Totals&) {
+        s.hits += in.hits;
+        s.bytes = saturatingAdd(s.bytes, in.bytes);
+        if (in.lastSeen > s.lastSeen) s.lastSeen = in.lastSeen;
     }
     static void onInsert(Item&, const Item&, Totals&) {}
 };

@@ -108,6 +108,10 @@ class StatTable {
         const Node* n = search(Kind::hash(probe), probe);
         return n != nullptr ? &n->item : nullptr;
     }
+    Item* findMutable(const Item& probe) {
+        Node* n = search(Kind::hash(probe), probe);
+        return n != nullptr ? &n->item : nullptr;
+    }
 
     // The items in the order their keys were first stored: nodes are handed out from the
     // chunks in that order. Replaying another table's keys in this order into a table that

@@ -19,12 +19,20 @@ void RecentVisitors::offer(const VisitorKind::Item* item, std::int64_t time) {
     latest_ = time;
 }
 
+std::vector<const VisitorKind::Item*> RecentVisitors::inOrder() const {
+    // The write index is the oldest entry once the ring has wrapped.
+    std::vector<const VisitorKind::Item*> out;
+    for (std::size_t i = 0; i < ring_.size(); ++i)
+        if (const auto* v = ring_[(next_ + i) % ring_.size()]) out.push_back(v);
+    return out;
+}
+
 template <typename F>
 void Statistics::forEachTable(F&& f) {
     f(visitors), f(rawHosts), f(domainSuffixes), f(days), f(pages), f(images), f(otherFiles);
     f(directories), f(notFound), f(otherErrors), f(brokenLinks), f(pageTransitions);
     f(referrerToPage), f(referrerUrls), f(referredPages), f(referringSites);
-    f(searchEngines), f(searchPhrases), f(searchKeywords), f(users), f(pagesByReferrer);
+    f(searchEngines), f(searchPhrases), f(searchKeywords), f(users), f(agents), f(pagesByReferrer);
     f(brokenLinksByPage), f(sitePages);
 }
 
@@ -53,6 +61,9 @@ void Statistics::initialise(const StatisticsOptions& o) {
     searchPhrases.reset(s.searchPhrases());
     searchKeywords.reset(s.searchKeywords());
     users.reset(1);
+    agents.reset(TableSizes::kAgents);
+    provisionalAgentVisits.clear();
+    rawHostVisits = o.removeFirstDot;
     pagesByReferrer.reset(s.pagesByReferrer());
     brokenLinksByPage.reset(s.brokenLinksByPage());
     sitePages.reset(SitePageKind::kBuckets);
@@ -85,6 +96,7 @@ void Statistics::release() {
     forEachTable([](auto& t) { t.reset(1); });
     for (TrackedFile& t : tracked) t.days.reset(1);
     recent.reset(0);
+    provisionalAgentVisits = {};
     arena.reset();
 }
 

@@ -40,6 +40,7 @@ struct GeneralCounters {
     bool hostNamesSeen = false;
     bool agentsSeen = false;
     bool referrersSeen = false;
+    std::uint64_t robotsLeftOut = 0;  // robot requests not counted (CountRobots=0)
 
     // Only dated records: a marker time is no moment, and one of -1 taken for real would
     // stretch the period back to 1969.
@@ -47,6 +48,17 @@ struct GeneralCounters {
         if (t < earliest) earliest = t;
         if (t > latest) latest = t;
     }
+};
+
+// A visit that a later range of a log started with a request of `agent`: whether the whole log
+// counts it depends on the requests of the ranges before, so the merge decides (as it does for
+// the visitor's own visits) and credits the agent then.
+struct ProvisionalAgentVisit {
+    const VisitorKind::Item* visitor;  // in the range's table that counts the run's visits
+    AgentKind::Item* agent;            // in the range's agents table
+    std::int64_t before;               // the visitor's latest request of the range before it
+    std::int64_t at;
+    bool first;  // the visitor's first request of the range (else a visit after a gap)
 };
 
 struct TrackedFile {
@@ -63,6 +75,14 @@ class RecentVisitors {
     // Writes `item` when its time is not earlier than the latest seen so far.
     void offer(const VisitorKind::Item* item, std::int64_t time);
     const std::vector<const VisitorKind::Item*>& entries() const { return ring_; }
+    // The entries oldest first, as a saved report gives them back.
+    void restore(std::vector<const VisitorKind::Item*> entries) {
+        ring_ = std::move(entries);
+        next_ = 0;
+        latest_ = 0;
+    }
+    // The entries oldest first.
+    std::vector<const VisitorKind::Item*> inOrder() const;
     std::size_t writeIndex() const { return next_; }
 
   private:
@@ -113,6 +133,11 @@ class Statistics {
     StatTable<TextHitsKind> referrerUrls, referredPages, referringSites;
     StatTable<SearchKind> searchEngines, searchPhrases, searchKeywords;
     StatTable<AuthUserKind> users;
+    // Every distinct user agent, for the client reports. Visits are those of `visitors`, or of
+    // `rawHosts` when hosts lose their first label, as the general totals count them.
+    StatTable<AgentKind> agents;
+    std::vector<ProvisionalAgentVisit> provisionalAgentVisits;
+    bool rawHostVisits = false;  // the run's visits are those of rawHosts
     // Filled by finalisation from referrerToPage and brokenLinks.
     StatTable<GroupedKind> pagesByReferrer, brokenLinksByPage;
     SitePageTable sitePages;  // filled by the site crawl, before any record

@@ -1,6 +1,9 @@
 #include "engine/statistics_engine.h"
 
+#include <thread>
+
 #include "engine/range_merge.h"
+#include "platform/strings.h"
 
 namespace tw::engine {
 
@@ -67,6 +70,14 @@ void StatisticsEngine::prepare(std::uint64_t totalBytes, const ingest::RunContex
         planned_.setFallback(dns_.get());
     }
     classifier_.setHooks(countHooks());
+    startReadingRules(ClientDatabase::locate(rulesFolder_));
+    if (s.CountRobots == 0) {
+        const ClientDatabase* r = rules();
+        robotRules_ = r != nullptr ? r : &noRules_;
+    } else {
+        robotRules_ = nullptr;
+    }
+    classifier_.setRobotRules(robotRules_);
     truncate_ = s.TruncateReports;
     removeFirstDot_ = o.removeFirstDot;
     runStart_ = context.startTime;
@@ -99,6 +110,7 @@ class StatisticsEngine::Range final : public ingest::RangeAnalyser {
         classifier_.setFilters(&engine_.filters_);
         classifier_.setHooks(engine_.countHooks());
         classifier_.setCancelFlag(engine_.progress_ ? &engine_.progress_->cancelFlag() : nullptr);
+        classifier_.setRobotRules(engine_.robotRules());
         // Until the first dated request every visit is noted: the window starts there.
         stats_.visitors.totals().earlyLimit = INT64_MAX;
         stats_.rawHosts.totals().earlyLimit = INT64_MAX;
@@ -177,8 +189,40 @@ StatisticsEngine::LoadTarget StatisticsEngine::beginLoad() {
     return {stats_, results_, runStart_};
 }
 
+void StatisticsEngine::startReadingRules(const std::string& path) {
+    if (readingRules_.valid()) readingRules_.wait();
+    if (rules_ != nullptr && path == rulesPath_) return;
+    rulesPath_ = path;
+    rules_.reset();
+    rulesProblem_.clear();
+    if (path.empty()) {
+        rulesProblem_ = "no regexes.yaml in the data folder nor in /usr/share/uap-core.";
+        return;
+    }
+    readingRules_ = std::async(std::launch::async, [this, path] {
+        auto db = std::make_unique<ClientDatabase>();
+        std::string error;
+        if (db->load(path, error))
+            rules_ = std::move(db);
+        else
+            rulesProblem_ = error;
+    });
+}
+
+const ClientDatabase* StatisticsEngine::rules() {
+    if (readingRules_.valid()) readingRules_.get();
+    return rules_.get();
+}
+
 void StatisticsEngine::finalise() {
     results_ = engine::finalise(stats_, truncate_, removeFirstDot_);
+    const ClientDatabase* r = rules();
+    std::string problem;
+    if (r == nullptr)
+        problem = platform::format(platform::text(platform::sid::ClientRulesMissing).data(),
+                                   rulesProblem_.c_str());
+    results_.clients = reportClients(stats_.agents, r, std::move(problem), truncate_,
+                                     std::max(1u, std::thread::hardware_concurrency()));
 }
 
 }  // namespace tw::engine

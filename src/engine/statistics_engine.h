@@ -2,7 +2,9 @@
 // The analysis engine of a run: statistics, the per-record analysis and finalisation behind
 // the interface the run driver calls.
 #include <atomic>
+#include <future>
 #include <memory>
+#include <string>
 
 #include "engine/ordered_gate.h"
 #include "engine/planned_lookups.h"
@@ -49,6 +51,10 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     void useReverseDns(HostNameCache& cache, platform::Resolver& resolver,
                        platform::Progress* progress);
 
+    // Where the client rules are looked for first (see ClientDatabase::locate); without it,
+    // only the system's copy. The rules are read once and kept from run to run.
+    void useClientRulesFrom(std::string dataFolder) { rulesFolder_ = std::move(dataFolder); }
+
     const Statistics& statistics() const { return stats_; }
     const Results& results() const { return results_; }
     std::int64_t runStart() const { return runStart_; }
@@ -67,6 +73,11 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     class Range;
     class Noter;
     ClassifierHooks& countHooks();
+    // Reads the client rules in the background unless those at `path` are read already; the
+    // count does not need them until it is over, unless robots are left out.
+    void startReadingRules(const std::string& path);
+    const ClientDatabase* rules();  // waits for the reading; null when it failed
+    const ClientDatabase* robotRules() const { return robotRules_; }
     bool addPage(std::string_view url, std::string_view title,
                  const std::vector<std::string_view>& links) override;
 
@@ -90,6 +101,14 @@ class StatisticsEngine final : public ingest::AnalysisEngine, private ingest::Si
     int truncate_ = kDefaultTruncateReports;
     bool removeFirstDot_ = true;
     std::int64_t runStart_ = 0;
+    std::string rulesFolder_;
+    std::string rulesPath_;  // what rules_ was read from, or is being read from
+    std::unique_ptr<ClientDatabase> rules_;
+    std::string rulesProblem_;
+    ClientDatabase noRules_;                      // robots by their words alone
+    const ClientDatabase* robotRules_ = nullptr;  // this run leaves robots out by these
+    // Last: its destructor waits for a reading still going on, before the rest goes.
+    std::future<void> readingRules_;
 };
 
 }  // namespace tw::engine

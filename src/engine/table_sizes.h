@@ -34,6 +34,7 @@ struct TableSizes {
     std::uint32_t searchKeywords() const { return g / 5; }
     static constexpr std::uint32_t kDomainSuffixes = 260;
     static constexpr std::uint32_t kSearchEngines = 300;
+    static constexpr std::uint32_t kAgents = 1024;  // grows with the distinct agents
     static constexpr std::uint32_t kTrackedDays = 100;
     static constexpr std::uint32_t kHostCache = 10000;
 };

@@ -32,8 +32,17 @@ class TextCache {
     // is full. Entries stay put until clear(), so a hint kept elsewhere stays valid until then.
     template <typename Compute>
     Value get(std::string_view text, Compute&& compute, const void*& hint) {
-        if (const auto* e = static_cast<const Entry*>(hint); e != nullptr && same(e, text))
-            return e->second;
+        Value computed;
+        const Value* v = slot(text, compute, hint, computed);
+        return v != nullptr ? *v : computed;
+    }
+    // The same, giving the remembered value itself, which the caller may complete (a value
+    // that refers to where the text was counted); null when the cache is full, `computed` then
+    // holding what `compute` gave.
+    template <typename Compute>
+    Value* slot(std::string_view text, Compute&& compute, const void*& hint, Value& computed) {
+        if (auto* e = static_cast<Entry*>(const_cast<void*>(hint)); e != nullptr && same(e, text))
+            return &e->second;
         Entry* e = recent(text);
         if (e == nullptr) {
             const auto it = map_.find(text);
@@ -41,15 +50,15 @@ class TextCache {
                 e = &*it;
                 remember(e);
             } else {
-                const Value v = compute(text);
+                computed = compute(text);
                 hint = nullptr;
-                if (map_.size() >= limit_) return v;
-                e = &*map_.emplace(text, v).first;
+                if (map_.size() >= limit_) return nullptr;
+                e = &*map_.emplace(text, computed).first;
                 remember(e);
             }
         }
         hint = e;
-        return e->second;
+        return &e->second;
     }
     // What was remembered for `text`, or null: for values that are filled in after the lookup.
     Value* find(std::string_view text) {

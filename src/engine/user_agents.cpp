@@ -64,4 +64,9 @@ AgentClasses AgentClassifier::classify(std::string_view agent, const void*& hint
     return cache_.get(agent, classifyUncached, hint);
 }
 
+AgentClasses* AgentClassifier::lookup(std::string_view agent, const void*& hint,
+                                      AgentClasses& classes) {
+    return cache_.slot(agent, classifyUncached, hint, classes);
+}
+
 }  // namespace tw::engine

@@ -27,6 +27,9 @@ inline constexpr int kBrowserColumnLabel = 61312;
 struct AgentClasses {
     std::uint8_t os = kOsClasses - 1;
     std::uint8_t browser = kBrowserClasses - 1;
+    // Where the run counts this agent text (its item in the agents table), once it has been
+    // counted; left to the analysis, which fills it in.
+    void* counted = nullptr;
 };
 
 class AgentClassifier {
@@ -38,6 +41,9 @@ class AgentClassifier {
     // its agent from request to request finds it without a search. Hints stay valid until
     // reset().
     AgentClasses classify(std::string_view agent, const void*& hint);
+    // The remembered classes of `agent`, which the caller may complete (`counted`); null when
+    // the cache is full, `classes` then holding the classes.
+    AgentClasses* lookup(std::string_view agent, const void*& hint, AgentClasses& classes);
     // The token tests themselves, without the cache.
     static AgentClasses classifyUncached(std::string_view agent);
     void reset() { cache_.clear(); }

@@ -147,6 +147,15 @@ constexpr Entry kTable[] = {
     {sid::LinesRejected, " %llu log lines could not be read and were not counted."},
     {sid::OneLineRejected, " %llu log line could not be read and was not counted."},
     {sid::RejectedLogLines, "Rejected log lines"},
+    {sid::RobotHits, "Hits by robots"},
+    {sid::RobotHitsLeftOut, "%llu (not counted)"},
+    {sid::NoMemoryForReport,
+     "There is not enough memory to show this report. Close other programs and select the "
+     "report again."},
+    {sid::ClientRulesMissing,
+     "Tallyweb could not read the rules that tell browsers, operating systems, devices and "
+     "robots apart: %s\n\nInstall the uap-core package, or put its regexes.yaml in the data "
+     "folder, and generate the report again."},
     {sid::OpenError,
      "There was an error opening the following log file:\n\t%s\n\nThe log file most likely does "
      "not exist, and you should check the specified path. The log file could also be exclusively "

@@ -41,7 +41,7 @@ void Catalogue::build(const engine::GeneralCounters& counters,
 
 void Catalogue::build(const CatalogueFlags& flags, const std::vector<std::string>& trackFiles) {
     clear();
-    entries_.reserve(32 + 2 * trackFiles.size());
+    entries_.reserve(36 + 2 * trackFiles.size());
     using R = ReportId;
     add(kNoHandle, "General Statistics", R::GeneralStatistics, 1, false);
     add(kNoHandle, "Hyperlink Tree View", R::HyperlinkTree, 16, false);
@@ -54,6 +54,10 @@ void Catalogue::build(const CatalogueFlags& flags, const std::vector<std::string
     if (flags.agentsSeen) {
         add(visitors, "Browser", R::Browser, 13, false);
         add(visitors, "Operating System", R::OperatingSystem, 11, false);
+        add(visitors, "Browser Families", R::BrowserFamilies, 13, false);
+        add(visitors, "Operating Systems", R::OperatingSystems, 11, false);
+        add(visitors, "Devices", R::Devices, 11, false);
+        add(visitors, "Robots and Crawlers", R::RobotsAndCrawlers, 9, false);
     }
 
     const Handle access = add(kNoHandle, "Access Statistics", R::AccessStatistics, 0, true);

@@ -52,6 +52,10 @@ enum class ReportId {
     MissingFiles,
     BrokenLinkReferrers,
     MiscellaneousErrors,
+    BrowserFamilies,  // today's clients, beside the classic Browser and Operating System
+    OperatingSystems,
+    Devices,
+    RobotsAndCrawlers,
 };
 
 // Indices into the tree's one strip of 16-pixel images.

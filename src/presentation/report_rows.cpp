@@ -10,6 +10,7 @@
 
 #include "engine/user_agents.h"
 #include "platform/strings.h"
+#include "presentation/client_rows.h"
 
 namespace tw::presentation {
 namespace {
@@ -350,6 +351,11 @@ FillResult Filler::fill(const CatalogueEntry& e) {
                            11025, true);
         case R::MiscellaneousErrors:
             return errors();
+        case R::BrowserFamilies:
+        case R::OperatingSystems:
+        case R::Devices:
+        case R::RobotsAndCrawlers:
+            return fillClientReport(e.report, results().clients, ctx_.chartMode, t_);
     }
     return message(kNoAnalysis, 0);
 }
@@ -415,14 +421,7 @@ FillResult Filler::domainNames() {
 }
 
 FillResult Filler::recentAccesses() {
-    const auto& ring = stats().recent.entries();
-    // The write index is the oldest entry once the ring has wrapped.
-    std::vector<const engine::VisitorKind::Item*> visitors;
-    if (!ring.empty()) {
-        const std::size_t start = stats().recent.writeIndex() % ring.size();
-        for (std::size_t i = 0; i < ring.size(); ++i)
-            if (const auto* v = ring[(start + i) % ring.size()]) visitors.push_back(v);
-    }
+    const std::vector<const engine::VisitorKind::Item*> visitors = stats().recent.inOrder();
     if (!layout(4, visitors.size(), 1, "Recent Accesses", kDomainText, 11004)) return noMemory();
     t_.setHeaders({"Domain Name", "Hits", "Users", "Time of Last Access"});
     t_.setKinds({K::Text, K::Integer, K::Integer, K::ByKeyOrdered});

@@ -101,7 +101,7 @@ TEST(Document, CompletedAndFailedRuns) {
     ASSERT_NE(doc.statistics(), nullptr);
     EXPECT_EQ(doc.selected(), doc.catalogue().initialSelection());
     EXPECT_EQ(doc.table().title, "General Statistics");
-    EXPECT_EQ(doc.table().rows(), 21);
+    EXPECT_EQ(doc.table().rows(), 22);
     EXPECT_EQ(doc.lastAutoExport(), AutoExport::NotAsked);
 
     const presentation::Handle pages = doc.catalogue().findByTitle("Most Requested Pages");

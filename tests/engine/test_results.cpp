@@ -86,8 +86,10 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     c.latest = ingest::frameSeconds(2020, 3, 3, 9, 0, 0);
     c.recordLines = 225;
     c.rejectedLines = 25;
+    r.clients.agentHits = 160;
+    r.clients.robotHits = 40;
     const auto rows = generalStatistics(r, c, 0);
-    ASSERT_EQ(rows.size(), 21u);
+    ASSERT_EQ(rows.size(), 22u);
     const char* labels[] = {"Hits",
                             "Total Data Transferred",
                             "Total Visiting Users",
@@ -108,8 +110,9 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
                             "Hits on Pages",
                             "Hits on Files",
                             "Hits on Images",
-                            "Rejected log lines"};
-    for (std::size_t i = 0; i < 21; ++i) EXPECT_EQ(rows[i].label, labels[i]) << i;
+                            "Rejected log lines",
+                            "Hits by robots"};
+    for (std::size_t i = 0; i < 22; ++i) EXPECT_EQ(rows[i].label, labels[i]) << i;
     EXPECT_EQ(rows[0].value, "200");
     EXPECT_EQ(rows[1].value, "4.66 gigabytes");
     EXPECT_EQ(rows[3].value, "March 01, 2020, 10:00 AM to March 03, 2020, 09:00 AM");
@@ -127,6 +130,9 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     EXPECT_EQ(rows[16].value, "1.60 times");
     EXPECT_EQ(rows[17].value, "120");
     EXPECT_EQ(rows[20].value, "25 (10.00%)") << "a share of every line read, not of the hits";
+    EXPECT_EQ(rows[21].value, "40 (25.00%)") << "a share of the requests that name an agent";
+    c.robotsLeftOut = 7;
+    EXPECT_EQ(value(generalStatistics(r, c, 0), "Hits by robots"), "7 (not counted)");
 
     // Nothing counted: the "none" texts, and one day.
     const auto empty = generalStatistics(Results{}, GeneralCounters{}, 0);
@@ -138,6 +144,7 @@ TEST(GeneralStatistics, RowsAndTheirFormats) {
     EXPECT_EQ(value(empty, "Each user has visited approximately"), "0 times");
     EXPECT_EQ(value(empty, "Log spans a period of"), "1 day");
     EXPECT_EQ(value(empty, "Rejected log lines"), "0 (0%)");
+    EXPECT_EQ(value(empty, "Hits by robots"), "0 (0%)");
 }
 
 TEST(GeneralStatistics, ByteAmountsAndStatusTexts) {

@@ -35,6 +35,10 @@ TEST(Catalogue, FullTreeInOrderWithParentsAndIcons) {
         "Recent Accesses",
         "Browser",
         "Operating System",
+        "Browser Families",
+        "Operating Systems",
+        "Devices",
+        "Robots and Crawlers",
         "Access Statistics",
         "Most Requested Pages",
         "Most Requested Files",
@@ -66,8 +70,9 @@ TEST(Catalogue, FullTreeInOrderWithParentsAndIcons) {
     EXPECT_EQ(titles(c, order), all);
     EXPECT_EQ(c.size(), all.size());
 
-    const std::vector<int> icons = {1, 16, 0, 5, 9, 9,  13, 11, 0, 7, 10, 10, 1, 6, 6,  3, 3,
-                                    0, 9,  7, 1, 1, 12, 15, 15, 0, 6, 6,  6,  6, 0, 14, 1, 1};
+    const std::vector<int> icons = {1, 16, 0, 5,  9, 9,  13, 11, 13, 11, 11, 9,  0,
+                                    7, 10, 10, 1, 6, 6,  3,  3,  0,  9,  7,  1,  1,
+                                    12, 15, 15, 0, 6, 6, 6,  6,  0,  14, 1,  1};
     ASSERT_EQ(icons.size(), order.size());
     for (std::size_t i = 0; i < order.size(); ++i)
         EXPECT_EQ(c.icon(order[i], false), icons[i]) << all[i];

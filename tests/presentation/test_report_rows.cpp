@@ -180,8 +180,8 @@ TEST_F(ReportRows, GeneralStatisticsInRowOrder) {
     const auto expected = engine::generalStatistics(full->run.engine->results(),
                                                     full->run.engine->statistics().counters,
                                                     full->run.engine->runStart());
-    ASSERT_EQ(table.rows(), 21);
-    for (int r = 0; r < 21; ++r) {
+    ASSERT_EQ(table.rows(), 22);
+    for (int r = 0; r < 22; ++r) {
         EXPECT_EQ(table.cell(r, 0), expected[static_cast<std::size_t>(r)].label);
         EXPECT_EQ(table.cell(r, 1), expected[static_cast<std::size_t>(r)].value);
     }
