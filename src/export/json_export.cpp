@@ -294,19 +294,20 @@ std::string reportJson(const ReportTable& table, const JsonPlace& place) {
 }
 
 bool exportJson(document::Document& doc, const std::string& path, std::string* message) {
-    auto fail = [&](std::string_view place, int error) {
+    auto say = [&](const auto& makeText) {
         if (message == nullptr) return false;
         try {
-            *message = failedJsonText(place, error);
+            *message = makeText();
         } catch (...) {
             // Out of memory: the status still says that the export failed.
         }
         return false;
     };
-    if (!doc.reportPresent()) {
-        if (message != nullptr) *message = "There is no report to export.";
-        return false;
-    }
+    auto fail = [&](std::string_view place, int error) {
+        return say([&] { return failedJsonText(place, error); });
+    };
+    if (!doc.reportPresent())
+        return say([] { return std::string("There is no report to export."); });
     if (path == "-") {
         int error = 0;
         bool ok = false;
