@@ -54,7 +54,10 @@ const char* const kCliUsage =
     "                       cells separated by tabs; \"Hyperlink Tree View\" prints\n"
     "                       the tree, one page a line, indented by level\n"
     "  --export FORMAT PATH also export the whole report: FORMAT html, csv or docx,\n"
-    "                       or html-charts for HTML with the graphs drawn in it\n"
+    "                       or html-charts for HTML with the graphs drawn in it,\n"
+    "                       or json for one JSON document with the values as\n"
+    "                       numbers (a PATH of - writes it to standard output,\n"
+    "                       which then holds nothing else)\n"
     "\n"
     "  -h, --help           show this help and exit\n"
     "\n"
@@ -175,9 +178,11 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
                 f = ExportFormat::Docx;
             } else if (format == "html-charts") {
                 f = ExportFormat::HtmlCharts;
+            } else if (format == "json") {
+                f = ExportFormat::Json;
             } else {
                 return fail("unknown export format '" + format +
-                            "' (html, html-charts, csv or docx)");
+                            "' (html, html-charts, csv, docx or json)");
             }
             if (path.empty()) return fail("the export path must not be empty");
             o.exportTo.emplace(f, path);
@@ -192,6 +197,9 @@ CliParse parseCliOptions(const std::vector<std::string>& args) {
         return fail("--list, --autoreport and --open cannot be combined");
     if (stored && !o.logs.empty()) return fail("log files cannot be given with " + storedOption);
     if (o.list && (o.report || o.exportTo || o.save)) return fail("--list prints no report");
+    if (o.report && o.exportTo && o.exportTo->first == ExportFormat::Json &&
+        o.exportTo->second == "-")
+        return fail("--report and '--export json -' would both write to standard output");
     if (o.rejected && (o.list || o.open))
         return fail("--rejected lists the lines of a run, and " + storedOption + " reads no logs");
     if (stored && !definitionOption.empty())

@@ -8,8 +8,9 @@
 
 namespace tw::app {
 
-// HtmlCharts: the HTML export with each graph report's graph drawn before its table.
-enum class ExportFormat { Html, Csv, Docx, HtmlCharts };
+// HtmlCharts: the HTML export with each graph report's graph drawn before its table. Json:
+// the whole report as one JSON document, to a file or, for the path "-", to standard output.
+enum class ExportFormat { Html, Csv, Docx, HtmlCharts, Json };
 
 struct CliOptions {
     bool help = false;

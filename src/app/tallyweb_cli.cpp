@@ -17,6 +17,7 @@
 #include "config/run_settings.h"
 #include "document/document.h"
 #include "export/export_run.h"
+#include "export/json_export.h"
 #include "ingest/record_pipeline.h"
 #include "ingest/text_search.h"
 #include "site/hyperlink_tree.h"
@@ -61,9 +62,20 @@ bool exportTo(tw::document::Document& doc,
               const std::pair<tw::app::ExportFormat, std::string>& request,
               const tw::platform::SettingsProfile& settings, const tw::platform::Clock& clock,
               const tw::exporter::ExportServices& services) {
-    tw::config::ExportSettings what;
     using tw::app::ExportFormat;
     const ExportFormat format = request.first;
+    if (format == ExportFormat::Json) {
+        // Stored reports know no JSON export: it is written here, never uploaded.
+        std::string message;
+        if (!tw::exporter::exportJson(doc, request.second, &message)) {
+            std::fprintf(stderr, "tallyweb-cli: %s\n", message.c_str());
+            return false;
+        }
+        std::fprintf(stderr, "Exported to %s\n",
+                     request.second == "-" ? "standard output" : request.second.c_str());
+        return true;
+    }
+    tw::config::ExportSettings what;
     what.ExportExportType = format == ExportFormat::Html || format == ExportFormat::HtmlCharts
                                 ? tw::exporter::kHtml
                             : format == ExportFormat::Csv ? tw::exporter::kCommaDelimited
@@ -249,6 +261,10 @@ int main(int argc, char** argv) {
         else
             status = kExportFailed;
     }
+
+    // The JSON document is all that standard output may hold.
+    if (o.exportTo && o.exportTo->first == tw::app::ExportFormat::Json && o.exportTo->second == "-")
+        return status;
 
     const auto& catalogue = doc.catalogue();
     const std::string entry = o.report.value_or("General Statistics");

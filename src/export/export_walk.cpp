@@ -52,14 +52,15 @@ void exportWalk(document::Document& doc, const std::function<void(const WalkItem
         } else {
             fill = doc.select(h, walking);
         }
-        if (!fill.hasContent) continue;
+        if (!fill.hasContent && !(options.messages && fill.filled && !entry->category)) continue;
         const presentation::CatalogueEntry* parent = catalogue.entry(entry->parent);
-        exportReport(WalkItem{
-            .handle = h,
-            .title = entry->title,
-            .report = entry->report,
-            .parentIsTrackedFiles = parent != nullptr && parent->title == "Tracked Files",
-            .graph = std::move(graph)});
+        exportReport(
+            WalkItem{.handle = h,
+                     .title = entry->title,
+                     .report = entry->report,
+                     .parentIsTrackedFiles = parent != nullptr && parent->title == "Tracked Files",
+                     .view = fill.view,
+                     .graph = std::move(graph)});
     }
     doc.select(previous);
 }

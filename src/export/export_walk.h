@@ -29,6 +29,9 @@ struct WalkItem {
     std::string title{};
     presentation::ReportId report = presentation::ReportId::GeneralStatistics;
     bool parentIsTrackedFiles = false;
+    // How the report is shown: Message when the table gives way to a message (only with
+    // WalkOptions::messages), HyperlinkTree for the drawing that has no rows.
+    presentation::ViewKind view = presentation::ViewKind::Chart;
     // The report's graph, only when the walk was asked for graphs and the report has one.
     std::optional<presentation::GraphModel> graph{};
 };
@@ -39,11 +42,14 @@ struct WalkOptions {
     bool graphs = false;
     // The walk prints: the fill step knows that some views cannot go on paper.
     bool printing = false;
+    // Also hands on the reports that have nothing to export: a message in place of the table
+    // (no data, no memory), or the hyperlink tree's drawing. Categories are still passed over.
+    bool messages = false;
 };
 
 // Selects every entry depth first (export-walk flag set) and calls `exportReport` for each one
-// whose fill has content, the document's table then holding it; the entry selected before is
-// selected again afterwards, and the chart mode is as it was.
+// whose fill has content (see WalkOptions::messages), the document's table then holding it; the
+// entry selected before is selected again afterwards, and the chart mode is as it was.
 void exportWalk(document::Document& doc, const std::function<void(const WalkItem&)>& exportReport,
                 WalkOptions options = {});
 

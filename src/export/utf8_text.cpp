@@ -31,7 +31,9 @@ std::size_t validUtf8Sequence(std::string_view text, std::size_t i) {
     return length;
 }
 
-std::string xmlSafeText(std::string_view text) {
+namespace {
+
+std::string replacingInvalid(std::string_view text, bool xmlControls) {
     std::string out;
     out.reserve(text.size());
     for (std::size_t i = 0; i < text.size();) {
@@ -48,9 +50,20 @@ std::string xmlSafeText(std::string_view text) {
             continue;
         }
         ++i;
-        if (c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7F)) out += static_cast<char>(c);
+        if (!xmlControls || c == '\t' || c == '\n' || (c >= 0x20 && c != 0x7F))
+            out += static_cast<char>(c);
     }
     return out;
+}
+
+}  // namespace
+
+std::string xmlSafeText(std::string_view text) {
+    return replacingInvalid(text, true);
+}
+
+std::string utf8Text(std::string_view text) {
+    return replacingInvalid(text, false);
 }
 
 }  // namespace tw::exporter

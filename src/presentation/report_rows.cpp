@@ -415,6 +415,7 @@ FillResult Filler::domainNames() {
         t_.setCount(r, 1, items[i].hits);
         t_.setCount(r, 2, items[i].visits);
         t_.setText(r, 3, engine::byteAmountText(items[i].bytes));
+        t_.setValue(r, 3, CellValue::ofBytes(items[i].bytes));
         t_.setKey(r, rowKey(items[i].bytes));
     }
     return shown(ViewKind::Chart);
@@ -434,6 +435,7 @@ FillResult Filler::recentAccesses() {
         t_.setText(
             r, 3,
             v.lastSeen == 0 ? std::string("-") : frameTime(v.lastSeen, "%B, %d %Y %I:%M:%S %p"));
+        if (v.lastSeen != 0) t_.setValue(r, 3, CellValue::ofTime(v.lastSeen));
         t_.setKey(r, v.lastSeen);
     }
     return shown(ViewKind::Chart);
@@ -500,6 +502,7 @@ FillResult Filler::files(const std::vector<engine::RequestedFileKind::Item>& ite
         t_.setCount(r, c++, items[i].hits);
         if (withPartial) t_.setCount(r, c++, items[i].partial);
         t_.setText(r, c, engine::byteAmountText(items[i].bytes));
+        t_.setValue(r, c, CellValue::ofBytes(items[i].bytes));
         t_.setKey(r, rowKey(items[i].bytes));
     }
     return shown(ViewKind::Chart);
@@ -532,7 +535,9 @@ FillResult Filler::days(const std::vector<engine::DayKind::Item>& items, bool by
         const int r = static_cast<int>(i);
         const std::uint64_t value = bytes ? d.bytes : d.hits;
         t_.setText(r, 0, frameTime(d.day * 86400, labelFormat));
+        t_.setValue(r, 0, CellValue::ofDate(d.day * 86400));
         t_.setCount(r, 1, value);
+        if (bytes) t_.setValue(r, 1, CellValue::ofBytes(value));
         t_.setPercentage(r, 2, value, total);
         t_.setKey(r, d.day);
     }
@@ -564,6 +569,7 @@ FillResult Filler::hours() {
         }
         const std::uint64_t hits = buckets[static_cast<std::size_t>(r)];
         t_.setText(r, 0, label);
+        t_.setValue(r, 0, CellValue::ofInteger(r));
         t_.setCount(r, 1, hits);
         t_.setPercentage(r, 2, hits, total);
         t_.setKey(r, r);

@@ -37,10 +37,12 @@ bool ReportTable::setLayout(int columns, int rows, int sortColumn) {
             if (c != 0 && r > ReportTable::kMaxCells / c) throw std::bad_alloc();
             // Build the new storage first so a failure leaves nothing half-sized.
             std::vector<std::string> cells(r * c);
+            std::vector<CellValue> values(r * c);
             std::vector<std::string> headers(c);
             std::vector<ColumnKind> kinds(c, ColumnKind::Text);
             std::vector<RowInfo> info(r);
             cells_.swap(cells);
+            values_.swap(values);
             headers_.swap(headers);
             kinds_.swap(kinds);
             rowInfo_.swap(info);
@@ -60,13 +62,17 @@ bool ReportTable::setLayout(int columns, int rows, int sortColumn) {
     }
     for (int r = 0; r < rows_; ++r) {
         rowInfo_[static_cast<std::size_t>(r)] = {};
-        for (int c = 0; c < columns_; ++c) at(r, c).clear();
+        for (int c = 0; c < columns_; ++c) {
+            at(r, c).clear();
+            values_[index(r, c)] = {};
+        }
     }
     return true;
 }
 
 void ReportTable::clear() {
     cells_ = {};
+    values_ = {};
     headers_ = {};
     kinds_ = {};
     rowInfo_ = {};
@@ -82,8 +88,12 @@ const std::string& ReportTable::header(int column) const {
 
 const std::string& ReportTable::cell(int row, int column) const {
     if (!inRange(row, column)) return kEmpty;
-    return cells_[static_cast<std::size_t>(row) * static_cast<std::size_t>(columnCapacity_) +
-                  static_cast<std::size_t>(column)];
+    return cells_[index(row, column)];
+}
+
+CellValue ReportTable::value(int row, int column) const {
+    if (!inRange(row, column)) return {};
+    return values_[index(row, column)];
 }
 
 ColumnKind ReportTable::kind(int column) const {
@@ -117,7 +127,13 @@ void ReportTable::setText(int row, int column, std::string_view text, int indent
         clear();
         return;
     }
+    values_[index(row, column)] = {};
     markRow(row, indent, child);
+}
+
+void ReportTable::setValue(int row, int column, CellValue value) {
+    // A text that failed for want of memory emptied the table: the check keeps this safe.
+    if (inRange(row, column)) values_[index(row, column)] = value;
 }
 
 void ReportTable::setInteger(int row, int column, std::int64_t value, int indent, bool child) {
@@ -125,6 +141,7 @@ void ReportTable::setInteger(int row, int column, std::int64_t value, int indent
     char buf[32];
     std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(value));
     setText(row, column, buf, indent, child);
+    setValue(row, column, CellValue::ofInteger(value));
 }
 
 void ReportTable::setCount(int row, int column, std::uint64_t value, int indent, bool child) {
@@ -132,6 +149,7 @@ void ReportTable::setCount(int row, int column, std::uint64_t value, int indent,
     char buf[32];
     std::snprintf(buf, sizeof buf, "%llu", static_cast<unsigned long long>(value));
     setText(row, column, buf, indent, child);
+    setValue(row, column, CellValue::ofCount(value));
 }
 
 void ReportTable::setSmallInteger(int row, int column, std::int32_t value, int indent, bool child) {
@@ -139,12 +157,14 @@ void ReportTable::setSmallInteger(int row, int column, std::int32_t value, int i
     char buf[16];
     std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value));
     setText(row, column, buf, indent, child);
+    setValue(row, column, CellValue::ofInteger(value));
 }
 
 void ReportTable::setPercentage(int row, int column, std::uint64_t value, std::uint64_t total,
                                 int indent, bool child) {
     if (total == 0) {
         setText(row, column, "0%", indent, child);
+        setValue(row, column, CellValue::ofPercentage(0.0));
         return;
     }
     // The share is taken from the integer value x 100; only a value too large for that falls
@@ -154,8 +174,10 @@ void ReportTable::setPercentage(int row, int column, std::uint64_t value, std::u
                                    : static_cast<double>(value) * 100.0;
     // Wide enough for any double in %f form.
     char buf[400];
-    std::snprintf(buf, sizeof buf, "%.2f%%", hundredfold / static_cast<double>(total));
+    const double percent = hundredfold / static_cast<double>(total);
+    std::snprintf(buf, sizeof buf, "%.2f%%", percent);
     setText(row, column, buf, indent, child);
+    setValue(row, column, CellValue::ofPercentage(percent));
 }
 
 void ReportTable::setLabelValue(int row, std::string_view label, std::string_view value) {

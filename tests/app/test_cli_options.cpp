@@ -51,7 +51,7 @@ TEST(CliOptions, OneOffReportWithEveryOption) {
     EXPECT_EQ(o.exportTo->second, "/tmp/out");
     for (const auto& [word, format] :
          {std::pair{"html", ExportFormat::Html}, std::pair{"html-charts", ExportFormat::HtmlCharts},
-          std::pair{"docx", ExportFormat::Docx}}) {
+          std::pair{"docx", ExportFormat::Docx}, std::pair{"json", ExportFormat::Json}}) {
         const CliParse e = parseCliOptions({"--export", word, "/tmp/r", "a.log"});
         ASSERT_EQ(e.error, "") << word;
         EXPECT_EQ(e.options.exportTo.value().first, format) << word;

@@ -106,7 +106,8 @@ TEST(ExportCharts, EveryGraphReportHasOneWellFormedPictureBeforeItsTable) {
 
     // The help names the format; an unknown one still lists every format.
     EXPECT_EQ(runCli(s, {"--export", "html-graphs", charts.string(), log}), 2);
-    EXPECT_NE(slurp(s.dir / "err").find("(html, html-charts, csv or docx)"), std::string::npos);
+    EXPECT_NE(slurp(s.dir / "err").find("(html, html-charts, csv, docx or json)"),
+              std::string::npos);
 }
 
 }  // namespace

@@ -135,6 +135,55 @@ TEST(ReportTable, LayoutReusesStorageAndEmptiesEverything) {
     EXPECT_EQ(t.cell(1, 4), "");
 }
 
+// The values beside the texts: each number writer records what it formatted, a text drops it,
+// and a reused table never shows a value of the report before.
+TEST(ReportTable, CellValuesFollowTheirTexts) {
+    ReportTable t;
+    ASSERT_TRUE(t.setLayout(3, 3, 0));
+    t.setCount(0, 0, std::numeric_limits<std::uint64_t>::max());
+    t.setInteger(0, 1, -42);
+    t.setSmallInteger(0, 2, 404);
+    EXPECT_EQ(t.value(0, 0).type(), ValueType::Count);
+    EXPECT_EQ(t.value(0, 0).count(), std::numeric_limits<std::uint64_t>::max());
+    EXPECT_EQ(t.value(0, 1).type(), ValueType::Integer);
+    EXPECT_EQ(t.value(0, 1).integer(), -42);
+    EXPECT_EQ(t.value(0, 2).integer(), 404);
+    // A reader of another type gets 0, not the bits reinterpreted.
+    EXPECT_EQ(t.value(0, 1).count(), 0u);
+    EXPECT_EQ(t.value(0, 0).integer(), 0);
+
+    // The share itself, not its two rounded decimals.
+    t.setPercentage(1, 0, 1, 3);
+    t.setPercentage(1, 1, 7, 0);
+    EXPECT_EQ(t.value(1, 0).type(), ValueType::Percentage);
+    EXPECT_DOUBLE_EQ(t.value(1, 0).real(), 100.0 / 3.0);
+    EXPECT_EQ(t.cell(1, 0), "33.33%");
+    EXPECT_EQ(t.value(1, 1).type(), ValueType::Percentage);
+    EXPECT_EQ(t.value(1, 1).real(), 0.0);
+
+    // A value added to a worded cell keeps the words; writing the text again drops the value.
+    t.setText(2, 0, "1.50 kilobytes", 1, true);
+    t.setValue(2, 0, CellValue::ofBytes(1536));
+    EXPECT_EQ(t.cell(2, 0), "1.50 kilobytes");
+    EXPECT_EQ(t.value(2, 0).count(), 1536u);
+    EXPECT_EQ(t.indent(2), 1) << "setValue leaves the row's marks alone";
+    t.setText(2, 0, "changed");
+    EXPECT_EQ(t.value(2, 0).type(), ValueType::None);
+    t.setValue(2, 1, CellValue::ofTime(-86400));
+    EXPECT_EQ(t.value(2, 1).integer(), -86400);
+
+    // Out of range: ignored and read as none.
+    t.setValue(3, 0, CellValue::ofCount(1));
+    t.setValue(0, -1, CellValue::ofCount(1));
+    EXPECT_EQ(t.value(3, 0).type(), ValueType::None);
+
+    // Same capacity, smaller and then larger again: no value of the earlier layout survives.
+    ASSERT_TRUE(t.setLayout(1, 1, 0));
+    ASSERT_TRUE(t.setLayout(3, 3, 0));
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) EXPECT_EQ(t.value(r, c).type(), ValueType::None) << r << c;
+}
+
 TEST(ReportTable, StorageThatCannotBeHadEmptiesTheTable) {
     ReportTable t;
     ASSERT_TRUE(t.setLayout(2, 2, 1));
