@@ -380,6 +380,10 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
     using engine::kOsLabels;
     ArchiveReader& in = f.in;
     engine::GeneralCounters& c = s.counters;
+    if (version < kSavedReportVersion) {
+        r.clients.problem = platform::text(platform::sid::ClientsNotSaved);
+        r.clients.kept = false;
+    }
     if (!f.text(header.name) || !f.text(header.root) || !f.text(header.domain)) return false;
     if (!in.u64(c.pages) || !in.u64(c.images) || !in.u64(c.otherFiles)) return false;
     if (version < 7)
@@ -388,7 +392,7 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
         return false;
     if (!f.flag(c.agentsSeen)) return false;
     if (!f.counters(s.browsers, kBrowserLabels, kIeBrowsers)) return false;
-    if (version >= kFirstFutureVersion && !f.counters(s.browsers, kBrowserLabels, kOpera))
+    if (version >= 10 && !f.counters(s.browsers, kBrowserLabels, kOpera))
         return false;
     if (!f.counters(s.browsers, kBrowserLabels, kOtherBrowsers) ||
         !f.counters(s.operatingSystems, kOsLabels, kWindowsSystems))
@@ -396,7 +400,7 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
     std::uint64_t obsolete;
     if (version <= 8 && !in.u64(obsolete)) return false;
     if (!f.counters(s.operatingSystems, kOsLabels, kOtherSystems)) return false;
-    if (version >= kFirstFutureVersion && !f.counters(s.operatingSystems, kOsLabels, kUnixSystems))
+    if (version >= 10 && !f.counters(s.operatingSystems, kOsLabels, kUnixSystems))
         return false;
     if (!in.u64(c.totalBytes) || !in.u64(c.cachedHits) || !in.u64(c.partial) || !in.u64(c.notFound))
         return false;
@@ -445,7 +449,10 @@ bool readSections(SectionReader& f, std::int32_t version, SavedHeader& header,
 bool readTrailer(SectionReader& f, std::int32_t version, engine::Statistics& s,
                  engine::Results& r) {
     ArchiveReader& in = f.in;
-    if (in.atEnd() || version < 9) return in.atEnd();
+    // A version-9 file of an older writer ends at its last section; a version-10 file never
+    // does.
+    if (version < 9) return in.atEnd();
+    if (in.atEnd()) return version != kSavedReportVersion;
     std::size_t matched = 0;
     for (const TaggedCount& t : kTaggedCounts) {
         ArchiveReader next = in;

@@ -34,6 +34,8 @@ struct ClientReports {
     // known by their words, and `problem` says what went wrong.
     bool rulesRead = false;
     std::string problem;
+    // False for a saved report of a version that did not keep the client reports.
+    bool kept = true;
     // Most hits first (ties by name), cut to the report length. Browsers and systems leave the
     // robots out: a crawler is neither a reader's browser nor a reader's system.
     std::vector<ClientRow> browsers, systems, devices, robots;

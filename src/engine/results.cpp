@@ -189,7 +189,8 @@ std::vector<GeneralRow> generalStatistics(const Results& r, const GeneralCounter
         share(c.rejectedLines, c.rejectedLines + c.recordLines, "0 (0%)"));
     // Left out, they are no share of the hits counted: the row says how many there were.
     add(platform::sid::RobotHits,
-        c.robotsLeftOut != 0
+        !r.clients.kept ? std::string("-")
+        : c.robotsLeftOut != 0
             ? platform::format(platform::text(platform::sid::RobotHitsLeftOut).data(),
                                static_cast<unsigned long long>(c.robotsLeftOut))
             : share(r.clients.robotHits, r.clients.agentHits, "0 (0%)"));

@@ -149,6 +149,9 @@ constexpr Entry kTable[] = {
     {sid::RejectedLogLines, "Rejected log lines"},
     {sid::RobotHits, "Hits by robots"},
     {sid::RobotHitsLeftOut, "%llu (not counted)"},
+    {sid::ClientsNotSaved,
+     "This report was saved by an earlier version of Tallyweb, which did not keep browser "
+     "families, operating systems, devices and robots. Generate the report again to see them."},
     {sid::NoMemoryForReport,
      "There is not enough memory to show this report. Close other programs and select the "
      "report again."},

@@ -24,6 +24,7 @@ inline constexpr int RobotHits = 61276;          // General Statistics row
 inline constexpr int RobotHitsLeftOut = 61277;   // its value when robots are not counted
 inline constexpr int ClientRulesMissing = 61278;
 inline constexpr int NoMemoryForReport = 61279;
+inline constexpr int ClientsNotSaved = 61280;
 inline constexpr int OpenError = 61395;
 inline constexpr int DownloadCancelled = 61398;
 inline constexpr int NoLogFiles = 61399;
