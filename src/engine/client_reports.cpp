@@ -35,11 +35,16 @@ std::string withVersion(const std::string& name, const std::string& version) {
     return version.empty() || name == "Other" ? name : name + " " + version;
 }
 
-// A robot by the name it is best known by: the rules' family, else the word it signs with.
+// A robot by the name it is best known by: the rules' family, unless that is a browser the
+// robot imitates, which names nothing; then the word it signs with.
 std::string robotName(const ClientInfo& info, std::string_view agent) {
-    if (info.browser != "Other") return info.browser;
+    static constexpr std::string_view kBrowsers[] = {
+        "Chrome", "Chromium", "Firefox", "Safari",        "Mobile Safari",
+        "IE",     "Edge",     "Opera",   "Chrome Mobile", "Other"};
+    const bool imitates =
+        std::find(std::begin(kBrowsers), std::end(kBrowsers), info.browser) != std::end(kBrowsers);
+    if (!imitates) return info.browser;
     if (const std::string_view word = robotWord(agent); !word.empty()) return std::string(word);
-    if (info.device != "Other" && info.device != "Spider") return info.device;
     return "Other robots";
 }
 
