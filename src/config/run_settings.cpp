@@ -31,8 +31,8 @@ constexpr IntSetting kIntSettings[] = {
     {"AndIncludeFilters", &RunSettings::AndIncludeFilters, true},
     {"AndExcludeFilters", &RunSettings::AndExcludeFilters, true},
     {"CaseSensitive", &RunSettings::CaseSensitive, true},
+    {"CountRobots", &RunSettings::CountRobots, true},
     {"RemoveDirectories", &RunSettings::RemoveDirectories, false},
-    {"CountRobots", &RunSettings::CountRobots, false},
 };
 
 constexpr const char* kProxyServer = "ProxyServer";

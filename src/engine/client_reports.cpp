@@ -67,7 +67,7 @@ const char* deviceClassName(DeviceClass c) {
 }
 
 ClientReports reportClients(const StatTable<AgentKind>& agents, const ClientDatabase* rules,
-                            std::string problem, int keep, unsigned threads) {
+                            std::string problem, int keep, unsigned threads, std::size_t classify) {
     ClientReports out;
     out.rulesRead = rules != nullptr;
     out.problem = std::move(problem);
@@ -82,7 +82,7 @@ ClientReports reportClients(const StatTable<AgentKind>& agents, const ClientData
         return a->agent.view() < b->agent.view();
     });
     out.distinctAgents = order.size();
-    const std::size_t classified = rules ? std::min(order.size(), kClassifiedAgents) : 0;
+    const std::size_t classified = rules ? std::min(order.size(), classify) : 0;
     out.classifiedAgents = classified;
 
     // The rules take a fifth of a millisecond an agent: thousands of agents are worth the cores.

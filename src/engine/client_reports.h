@@ -47,8 +47,10 @@ struct ClientReports {
 };
 
 // Classifies `agents` with `rules` (null: none could be read, `problem` says why) on up to
-// `threads` threads at once, and ranks the reports, `keep` rows each (0 or less: none kept).
+// `threads` threads at once, the `classify` most requested by the rules, and ranks the reports,
+// `keep` rows each (0 or less: none kept).
 ClientReports reportClients(const StatTable<AgentKind>& agents, const ClientDatabase* rules,
-                            std::string problem, int keep, unsigned threads);
+                            std::string problem, int keep, unsigned threads,
+                            std::size_t classify = kClassifiedAgents);
 
 }  // namespace tw::engine

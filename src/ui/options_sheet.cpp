@@ -85,6 +85,8 @@ QWidget* OptionsSheet::makeLogFilePage() {
                           "Do not display the part of external referrer URLs after the last \"?\"",
                           &RunSettings::DoNotDisplayQuestion));
     layout->addWidget(box("CaseSensitive", "Case-sensitive analysis", &RunSettings::CaseSensitive));
+    layout->addWidget(box("CountRobots", "Count the requests of robots and crawlers in every report",
+                          &RunSettings::CountRobots));
     layout->addWidget(box("AndIncludeFilters",
                           "A request must match every include filter (not just one of them)",
                           &RunSettings::AndIncludeFilters));

@@ -19,6 +19,7 @@ TEST(RunSettings, EmptyStoreReadsTheDefaults) {
     const RunSettings r = RunSettings::read(s);
     EXPECT_EQ(r.TruncateExport, 30);
     EXPECT_EQ(r.MultithreadMultiple, 1);
+    EXPECT_EQ(r.CountRobots, 1);
     EXPECT_EQ(r.TruncateReports, 100);
     EXPECT_EQ(r.LookupTooOld, 60);
     EXPECT_EQ(r.CaseSensitive, 1);
@@ -34,6 +35,7 @@ TEST(RunSettings, OptionsAreWrittenInTheSheetsOrderAndReadBack) {
     r.MultithreadMultiple = 0;
     r.TimeOffset = -5;
     r.CaseSensitive = 0;
+    r.CountRobots = 0;
     r.RemoveDirectories = 1;
     r.ProxyServer = "proxy:8080";
     r.globalFilters = {Filter{1, kFilterHour, "", 15, 0, 0, 0, 0}, Filter{}};
@@ -45,7 +47,7 @@ TEST(RunSettings, OptionsAreWrittenInTheSheetsOrderAndReadBack) {
          {"DoNotDisplayPound", "DoNotDisplayQuestion", "TimeOffset", "TruncateExport",
           "TruncateReports", "EuropeanFormat", "LastItems", "RemoveFirstDot", "LookupTooOld",
           "BadLookupTooOld", "PassiveFTP", "MultithreadMultiple", "AndIncludeFilters",
-          "AndExcludeFilters", "CaseSensitive", "GlobalFilterNum"})
+          "AndExcludeFilters", "CaseSensitive", "CountRobots", "GlobalFilterNum"})
         expected.emplace_back("", n);
     for (const char* section : {"GlobalFilter 0", "GlobalFilter 1"})
         for (const char* v : {"Include", "Information", "strFilter", "nFilter", "nFilter2",
@@ -58,6 +60,7 @@ TEST(RunSettings, OptionsAreWrittenInTheSheetsOrderAndReadBack) {
     EXPECT_EQ(back.MultithreadMultiple, 0);
     EXPECT_EQ(back.TimeOffset, -5);
     EXPECT_EQ(back.CaseSensitive, 0);
+    EXPECT_EQ(back.CountRobots, 0);
     EXPECT_EQ(back.globalFilters, r.globalFilters);
     EXPECT_EQ(back.RemoveDirectories, 0);  // not on the sheet, so not written
     EXPECT_TRUE(back.ProxyServer.empty());

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/client_classifier.h"
+#include "engine/client_reports.h"
 
 namespace tw::engine {
 namespace {
@@ -42,8 +43,8 @@ TEST(ClientDatabase, AgreesWithTheRulesOwnCases) {
         const char* familyKey;
         bool os;
     };
-    for (const Suite& suite : {Suite{"test_ua.yaml", "family", false},
-                               Suite{"test_os.yaml", "family", true}}) {
+    for (const Suite& suite :
+         {Suite{"test_ua.yaml", "family", false}, Suite{"test_os.yaml", "family", true}}) {
         const std::string path = "/usr/share/uap-core/tests/" + std::string(suite.file);
         if (!fs::exists(path)) continue;
         const YAML::Node cases = YAML::LoadFile(path)["test_cases"];
@@ -62,8 +63,7 @@ TEST(ClientDatabase, AgreesWithTheRulesOwnCases) {
             }
         }
         EXPECT_GT(total, 100) << suite.file;
-        EXPECT_EQ(wrong, 0) << suite.file << ": " << wrong << " of " << total << "\n"
-                                       << firstWrong;
+        EXPECT_EQ(wrong, 0) << suite.file << ": " << wrong << " of " << total << "\n" << firstWrong;
     }
 }
 
@@ -82,8 +82,8 @@ TEST(ClientDatabase, FortyAgentsOfToday) {
         {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
          "Chrome/120.0.0.0 Safari/537.36",
          "Chrome", "120", "Windows", DeviceClass::Desktop, false},
-        {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox",
-         "121", "Linux", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (X11; Linux x86_64; rv:121.0) Gecko/20100101 Firefox/121.0", "Firefox", "121",
+         "Linux", DeviceClass::Desktop, false},
         {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_7) AppleWebKit/605.1.15 (KHTML, like "
          "Gecko) Version/17.1 Safari/605.1.15",
          "Safari", "17", "Mac OS X", DeviceClass::Desktop, false},
@@ -103,20 +103,20 @@ TEST(ClientDatabase, FortyAgentsOfToday) {
         {"python-requests/2.31.0", "Python Requests", "2", "Other", DeviceClass::Other, false},
         {"Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)", "Googlebot",
          "2", "Other", DeviceClass::Robot, true},
-        {"Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)", "bingbot",
-         "2", "Other", DeviceClass::Robot, true},
+        {"Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)", "bingbot", "2",
+         "Other", DeviceClass::Robot, true},
         {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; GPTBot/1.0; "
          "+https://openai.com/gptbot)",
          nullptr, nullptr, nullptr, DeviceClass::Robot, true},
         {"Mozilla/5.0 AppleWebKit/537.36 (KHTML, like Gecko; compatible; ClaudeBot/1.0; "
          "+claudebot@anthropic.com)",
          nullptr, nullptr, nullptr, DeviceClass::Robot, true},
-        {"CCBot/2.0 (https://commoncrawl.org/faq/)", nullptr, nullptr, nullptr,
-         DeviceClass::Robot, true},
+        {"CCBot/2.0 (https://commoncrawl.org/faq/)", nullptr, nullptr, nullptr, DeviceClass::Robot,
+         true},
         {"Mozilla/5.0 (compatible; Bytespider; spider-feedback@bytedance.com)", nullptr, nullptr,
          nullptr, DeviceClass::Robot, true},
-        {"Mozilla/5.0 (Android 14; Mobile; rv:121.0) Gecko/121.0 Firefox/121.0",
-         "Firefox Mobile", "121", "Android", DeviceClass::Mobile, false},
+        {"Mozilla/5.0 (Android 14; Mobile; rv:121.0) Gecko/121.0 Firefox/121.0", "Firefox Mobile",
+         "121", "Android", DeviceClass::Mobile, false},
         {"Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
          "Chrome/120.0.0.0 Safari/537.36 OPR/106.0.0.0",
          "Opera", "106", "Windows", DeviceClass::Desktop, false},
@@ -146,8 +146,8 @@ TEST(ClientDatabase, FortyAgentsOfToday) {
          "Firefox", "121", "Windows", DeviceClass::Desktop, false},
         {"Mozilla/5.0 (X11; Ubuntu; Linux x86_64; rv:120.0) Gecko/20100101 Firefox/120.0",
          "Firefox", "120", "Ubuntu", DeviceClass::Desktop, false},
-        {"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; Trident/6.0)", "IE", "10",
-         "Windows", DeviceClass::Desktop, false},
+        {"Mozilla/5.0 (compatible; MSIE 10.0; Windows NT 6.2; Trident/6.0)", "IE", "10", "Windows",
+         DeviceClass::Desktop, false},
         {"Wget/1.21.4", "Wget", "1", "Other", DeviceClass::Other, false},
         {"Go-http-client/2.0", "Go-http-client", "2", "Other", DeviceClass::Other, false},
         {"okhttp/4.12.0", "okhttp", "4", "Other", DeviceClass::Other, false},
@@ -159,8 +159,8 @@ TEST(ClientDatabase, FortyAgentsOfToday) {
          "Other", DeviceClass::Robot, true},
         {"Mozilla/5.0 (compatible; SemrushBot/7~bl; +http://www.semrush.com/bot.html)",
          "SemrushBot", "7", "Other", DeviceClass::Robot, true},
-        {"DuckDuckBot/1.1; (+http://duckduckgo.com/duckduckbot.html)", "DuckDuckBot", "1",
-         "Other", DeviceClass::Robot, true},
+        {"DuckDuckBot/1.1; (+http://duckduckgo.com/duckduckbot.html)", "DuckDuckBot", "1", "Other",
+         DeviceClass::Robot, true},
         // A robot that names a desktop system is still a robot.
         {"Mozilla/5.0 (Macintosh; Intel Mac OS X 10_15_5) AppleWebKit/605.1.15 (KHTML, like "
          "Gecko) Version/13.1.1 Safari/605.1.15 (Applebot/0.1; +http://www.apple.com/go/applebot)",
@@ -170,8 +170,8 @@ TEST(ClientDatabase, FortyAgentsOfToday) {
          "PerplexityBot", "1", "Other", DeviceClass::Robot, true},
         {"Mozilla/5.0 (compatible; Baiduspider/2.0; +http://www.baidu.com/search/spider.html)",
          "Baiduspider", "2", "Other", DeviceClass::Robot, true},
-        {"facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)",
-         "FacebookBot", "1", "Other", DeviceClass::Robot, true},
+        {"facebookexternalhit/1.1 (+http://www.facebook.com/externalhit_uatext.php)", "FacebookBot",
+         "1", "Other", DeviceClass::Robot, true},
         {"", "Other", "", "Other", DeviceClass::Other, false},
     };
     for (const Case& c : cases) {
@@ -228,18 +228,17 @@ TEST(ClientDatabase, MissingDamagedAndUncompilableRulesSayWhy) {
 
     // A look-ahead the engine cannot compile is skipped; the rules after it still work, and
     // replacements take the groups they name.
-    std::ofstream(dir / "regexes.yaml")
-        << "user_agent_parsers:\n"
-           "  - regex: '(Foo)(?=bar)'\n"
-           "  - regex: '(Tally)Web/(\\d+)'\n"
-           "    family_replacement: '$1 Web'\n"
-           "os_parsers:\n"
-           "  - regex: '(Plan)(\\d+)'\n"
-           "    os_replacement: 'Plan 9'\n"
-           "device_parsers:\n"
-           "  - regex: 'robot'\n"
-           "    regex_flag: 'i'\n"
-           "    device_replacement: 'Spider'\n";
+    std::ofstream(dir / "regexes.yaml") << "user_agent_parsers:\n"
+                                           "  - regex: '(Foo)(?=bar)'\n"
+                                           "  - regex: '(Tally)Web/(\\d+)'\n"
+                                           "    family_replacement: '$1 Web'\n"
+                                           "os_parsers:\n"
+                                           "  - regex: '(Plan)(\\d+)'\n"
+                                           "    os_replacement: 'Plan 9'\n"
+                                           "device_parsers:\n"
+                                           "  - regex: 'robot'\n"
+                                           "    regex_flag: 'i'\n"
+                                           "    device_replacement: 'Spider'\n";
     error.clear();
     EXPECT_EQ(ClientDatabase::locate(dir.string()), (dir / "regexes.yaml").string());
     ASSERT_TRUE(db.load(ClientDatabase::locate(dir.string()), error)) << error;
@@ -253,6 +252,64 @@ TEST(ClientDatabase, MissingDamagedAndUncompilableRulesSayWhy) {
     EXPECT_EQ(c.device, "Spider");
     EXPECT_TRUE(c.robot);
     fs::remove_all(dir);
+}
+
+// The reports of a run's agents: families with their versions, robots apart from browsers and
+// systems, ties by name, the cut, and the agents past the classification limit told apart only
+// by the words robots sign with.
+TEST(ClientReports, RankAndCutTheClassifiedAgents) {
+    if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
+    StringArena arena;
+    StatTable<AgentKind> agents(16);
+    const auto add = [&](std::string_view text, std::uint64_t hits, std::uint64_t visits) {
+        agents.insertOrMerge(
+            {arena.copy(text), hits, visits, hits * 10, 1000 + static_cast<std::int64_t>(hits)});
+    };
+    const std::string firefox =
+        "Mozilla/5.0 (X11; Linux x86_64; rv:127.0) Gecko/20100101 Firefox/127.0";
+    add(firefox, 40, 4);
+    add("Mozilla/5.0 (Windows NT 10.0; rv:127.0) Gecko/20100101 Firefox/127.0", 10, 2);
+    add("Mozilla/5.0 (compatible; bingbot/2.0; +http://www.bing.com/bingbot.htm)", 30, 3);
+    add("Mozilla/5.0 (iPhone; CPU iPhone OS 17_5 like Mac OS X) AppleWebKit/605.1.15 (KHTML, "
+        "like Gecko) Version/17.5 Mobile/15E148 Safari/604.1",
+        10, 1);
+    add("FeedBurner/1.0 (http://www.FeedBurner.com)", 5, 1);
+    add("Wget/1.21", 2, 1);
+
+    const ClientReports all = reportClients(agents, &systemDatabase(), "", 100, 2);
+    EXPECT_TRUE(all.rulesRead);
+    EXPECT_EQ(all.agentHits, 97u);
+    EXPECT_EQ(all.robotHits, 35u) << "bingbot and the feed reader";
+    EXPECT_EQ(all.distinctAgents, 6u);
+    EXPECT_EQ(all.classifiedAgents, 6u);
+    ASSERT_GE(all.browsers.size(), 2u);
+    EXPECT_EQ(all.browsers[0], (ClientRow{"Firefox 127", 50, 6, 500, 1040}));
+    EXPECT_EQ(all.browsers[1].name, "Mobile Safari 17");
+    std::vector<std::string> robots;
+    for (const ClientRow& r : all.robots) robots.push_back(r.name);
+    EXPECT_EQ(robots, (std::vector<std::string>{"bingbot", "FeedBurner"}));
+    std::uint64_t systemHits = 0;
+    for (const ClientRow& r : all.systems) systemHits += r.hits;
+    EXPECT_EQ(systemHits, all.agentHits - all.robotHits) << "robots have no place among systems";
+
+    // Two agents by the rules (the Linux Firefox and bingbot), the rest by words alone; cut to
+    // two rows.
+    const ClientReports cut = reportClients(agents, &systemDatabase(), "", 2, 1, 2);
+    EXPECT_EQ(cut.classifiedAgents, 2u);
+    ASSERT_EQ(cut.browsers.size(), 2u);
+    EXPECT_EQ(cut.browsers[0], (ClientRow{"Firefox 127", 40, 4, 400, 1040}));
+    EXPECT_EQ(cut.browsers[1].name, "Other");
+    EXPECT_EQ(cut.browsers[1].hits, 22u) << "the other Firefox, the iPhone and Wget";
+    EXPECT_EQ(reportClients(agents, &systemDatabase(), "", 1, 1, 2).browsers.size(), 1u);
+    EXPECT_EQ(cut.robotHits, 35u) << "the feed reader past the limit still signs as a robot";
+
+    // Without rules nothing is classified, but robots are still known by their words.
+    const ClientReports none = reportClients(agents, nullptr, "no rules", 100, 1);
+    EXPECT_FALSE(none.rulesRead);
+    EXPECT_EQ(none.problem, "no rules");
+    EXPECT_EQ(none.robotHits, 35u);
+    ASSERT_EQ(none.browsers.size(), 1u);
+    EXPECT_EQ(none.browsers[0].hits, 62u);
 }
 
 }  // namespace

@@ -13,6 +13,7 @@
 
 #include "engine/statistics_engine.h"
 #include "ingest/analysis_run.h"
+#include "ingest/log_time.h"
 #include "platform/settings.h"
 #include "support/engine_run.h"
 #include "support/fakes.h"
@@ -86,10 +87,90 @@ std::string everything(const Statistics& s) {
     table("engines", s.searchEngines, search);
     table("phrases", s.searchPhrases, search);
     table("keywords", s.searchKeywords, search);
+    table("agents", s.agents, [](const AgentKind::Item& a) {
+        return std::string(a.agent.view()) + ' ' + std::to_string(a.hits) + ' ' +
+               std::to_string(a.visits) + ' ' + std::to_string(a.bytes) + ' ' +
+               std::to_string(a.lastSeen);
+    });
+    out << "robots left out " << c.robotsLeftOut << '\n';
     out << "recent " << s.recent.writeIndex() << '\n';
     for (const VisitorKind::Item* v : s.recent.entries())
         out << (v ? std::string(v->host.view()) : std::string("-")) << '\n';
     return out.str();
+}
+
+// One combined line of `host` at `minute` past 10:00 of 1 May 2024, by `agent`.
+std::string line(const char* host, int minute, const char* agent, int bytes = 100) {
+    char buf[512];
+    std::snprintf(buf, sizeof buf,
+                  "%s - - [01/May/2024:%02d:%02d:00 +0000] \"GET /a.html HTTP/1.1\" 200 %d \"-\" "
+                  "\"%s\"\n",
+                  host, 10 + minute / 60, minute % 60, bytes, agent);
+    return buf;
+}
+
+constexpr const char* kFirefox =
+    "Mozilla/5.0 (X11; Linux x86_64; rv:127.0) Gecko/20100101 Firefox/127.0";
+constexpr const char* kChrome =
+    "Mozilla/5.0 (Windows NT 10.0; Win64; x64) AppleWebKit/537.36 (KHTML, like Gecko) "
+    "Chrome/126.0.0.0 Safari/537.36";
+constexpr const char* kGooglebot =
+    "Mozilla/5.0 (compatible; Googlebot/2.1; +http://www.google.com/bot.html)";
+
+// Each distinct agent is counted with its hits, bytes and last request, and is credited with
+// the visits its requests started: a visit belongs to the agent of the request that began it.
+// Robots left out are counted nowhere but in their own counter.
+TEST(EngineRun, ClientsCountPerAgentWithTheVisitsTheyStarted) {
+    if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no uap-core rules";
+    const std::string path = (std::filesystem::temp_directory_path() / "tw-clients.log").string();
+    {
+        std::ofstream out(path);
+        out << line("192.0.2.1", 0, kFirefox) << line("192.0.2.1", 10, kFirefox, 50)
+            << line("192.0.2.2", 11, kChrome) << line("192.0.2.2", 12, kFirefox)
+            << line("192.0.2.9", 13, kGooglebot, 7000) << line("192.0.2.1", 90, kFirefox)
+            << line("192.0.2.2", 95, kFirefox);
+    }
+    const RunOutcome counted = runOver(path);
+    ASSERT_TRUE(counted.produced);
+    const auto agent = [](const RunOutcome& r, const char* text) {
+        const AgentKind::Item* found = nullptr;
+        r.engine->statistics().agents.forEach([&](const AgentKind::Item& a) {
+            if (a.agent.view() == text) found = &a;
+        });
+        return found;
+    };
+    const AgentKind::Item* firefox = agent(counted, kFirefox);
+    ASSERT_NE(firefox, nullptr);
+    EXPECT_EQ(firefox->hits, 5u);
+    EXPECT_EQ(firefox->visits, 3u) << "192.0.2.1 twice, 192.0.2.2 once after its gap";
+    EXPECT_EQ(firefox->bytes, 450u);
+    EXPECT_EQ(firefox->lastSeen, ingest::frameSeconds(2024, 5, 1, 11, 35, 0));
+    ASSERT_NE(agent(counted, kChrome), nullptr);
+    EXPECT_EQ(agent(counted, kChrome)->visits, 1u) << "the visit its request began";
+
+    const ClientReports& c = counted.engine->results().clients;
+    ASSERT_TRUE(c.rulesRead) << c.problem;
+    EXPECT_EQ(c.agentHits, 7u);
+    EXPECT_EQ(c.robotHits, 1u);
+    ASSERT_EQ(c.browsers.size(), 2u);
+    EXPECT_EQ(c.browsers[0], (ClientRow{"Firefox 127", 5, 3, 450, firefox->lastSeen}));
+    EXPECT_EQ(c.browsers[1].name, "Chrome 126");
+    ASSERT_EQ(c.robots.size(), 1u);
+    EXPECT_EQ(c.robots[0].name, "Googlebot");
+    EXPECT_EQ(c.robots[0].bytes, 7000u);
+    ASSERT_FALSE(c.devices.empty());
+    EXPECT_EQ(c.devices[0].name, "Desktop");
+    EXPECT_EQ(c.devices[0].hits, 6u);
+
+    const RunOutcome without = runOver(path, {.settings = {{"CountRobots", 0}}});
+    ASSERT_TRUE(without.produced);
+    EXPECT_EQ(without.engine->statistics().counters.robotsLeftOut, 1u);
+    EXPECT_EQ(agent(without, kGooglebot), nullptr);
+    EXPECT_EQ(without.engine->results().totalHits, counted.engine->results().totalHits - 1);
+    EXPECT_EQ(without.engine->statistics().counters.totalBytes,
+              counted.engine->statistics().counters.totalBytes - 7000);
+    EXPECT_TRUE(without.engine->results().clients.robots.empty());
+    std::filesystem::remove(path);
 }
 
 TEST(EngineRun, SingleAndParallelModeGiveTheSameStatistics) {
@@ -141,19 +222,19 @@ TEST(EngineRun, HostsAndUrlsBeyondTheCachesCountAsWithoutThem) {
             recentHosts[static_cast<std::size_t>(line % 64)] = h;
             recentUrls[static_cast<std::size_t>(line % 64)] = u;
             const std::string host =
-                h % 2 == 0 ? "10." + std::to_string(h / 65536) + "." + std::to_string(h / 256 % 256) +
-                                 "." + std::to_string(h % 256)
-                           : "dial" + std::to_string(h) + ".Pool" + std::to_string(h % 7) +
-                                 ".example.net";
-            const std::string url = u % 5 == 0 ? "/dir" + std::to_string(u) + "/"
-                                               : "/d" + std::to_string(u % 300) + "/page" +
-                                                     std::to_string(u) + ".html";
+                h % 2 == 0
+                    ? "10." + std::to_string(h / 65536) + "." + std::to_string(h / 256 % 256) +
+                          "." + std::to_string(h % 256)
+                    : "dial" + std::to_string(h) + ".Pool" + std::to_string(h % 7) + ".example.net";
+            const std::string url =
+                u % 5 == 0 ? "/dir" + std::to_string(u) + "/"
+                           : "/d" + std::to_string(u % 300) + "/page" + std::to_string(u) + ".html";
             const int seconds = line * 2;  // within one day, so that visits come and go
             char stamp[64];
             std::snprintf(stamp, sizeof stamp, "01/Mar/2024:%02d:%02d:%02d +0000", seconds / 3600,
                           seconds / 60 % 60, seconds % 60);
-            out << host << " - - [" << stamp << "] \"GET " << url
-                << " HTTP/1.1\" " << (u % 11 == 0 ? 404 : 200) << ' ' << u % 997 << '\n';
+            out << host << " - - [" << stamp << "] \"GET " << url << " HTTP/1.1\" "
+                << (u % 11 == 0 ? 404 : 200) << ' ' << u % 997 << '\n';
         }
     }
     const RunOutcome single = runOver(log);

@@ -36,6 +36,7 @@ struct RunOptions {
     HostNameCache* cache = nullptr;
     bool lookupsAhead = true;         // false: looked up as the records come, by the 64 workers
     std::uint64_t memoryCeiling = 0;  // 0: the engine's default
+    std::vector<std::pair<std::string, int>> settings{};  // program settings for this run
 };
 
 // One unattended run over `path`.
@@ -43,6 +44,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     platform::MemorySettings settings;
     settings.setInt("", "DoNotRemindDNSInternet", 1);
     config::saveGlobalFilters(settings, o.globalFilters);
+    for (const auto& [name, value] : o.settings) settings.setInt("", name, value);
     test::FakePrompter prompter;
     test::FakeProgressDialog progress;
     test::FakeClock clock;

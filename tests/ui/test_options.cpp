@@ -76,19 +76,22 @@ TEST(OptionsSheet, OkWritesEverySettingInTheSheetsOrderAndCancelWritesNothing) {
         EXPECT_EQ(child<QLineEdit>(sheet, "TruncateReports")->text(), "500");
         EXPECT_EQ(child<QLineEdit>(sheet, "LookupTooOld")->text(), "60");
         EXPECT_TRUE(child<QCheckBox>(sheet, "CaseSensitive")->isChecked());
+        EXPECT_TRUE(child<QCheckBox>(sheet, "CountRobots")->isChecked());
         press(sheet, QDialogButtonBox::Cancel);
         EXPECT_EQ(sheet.result(), QDialog::Rejected);
         EXPECT_TRUE(settings.writes.empty());
     }
 
     OptionsSheet sheet(settings, prompter);
+    child<QCheckBox>(sheet, "CountRobots")->setChecked(false);
     press(sheet, QDialogButtonBox::Ok);
     EXPECT_EQ(sheet.result(), QDialog::Accepted);
     const std::vector<std::string> order = {
         "DoNotDisplayPound", "DoNotDisplayQuestion", "TimeOffset",    "TruncateExport",
         "TruncateReports",   "EuropeanFormat",       "LastItems",     "RemoveFirstDot",
         "LookupTooOld",      "BadLookupTooOld",      "PassiveFTP",    "MultithreadMultiple",
-        "AndIncludeFilters", "AndExcludeFilters",    "CaseSensitive", "GlobalFilterNum"};
+        "AndIncludeFilters", "AndExcludeFilters",    "CaseSensitive", "CountRobots",
+        "GlobalFilterNum"};
     ASSERT_EQ(settings.writes.size(), order.size() + 8);
     for (std::size_t i = 0; i < order.size(); ++i) {
         EXPECT_EQ(settings.writes[i], (std::pair<std::string, std::string>{"", order[i]}));
@@ -99,6 +102,7 @@ TEST(OptionsSheet, OkWritesEverySettingInTheSheetsOrderAndCancelWritesNothing) {
     const platform::MemorySettings& s = settings.store;
     EXPECT_EQ(s.getInt("", "TruncateReports", 0), 500);
     EXPECT_EQ(s.getInt("", "MultithreadMultiple", 1), 0);
+    EXPECT_EQ(s.getInt("", "CountRobots", 1), 0);
     EXPECT_EQ(s.getInt("", "TruncateExport", 0), 30);
     EXPECT_EQ(s.getInt("", "DoNotDisplayPound", 0), 1);
     EXPECT_EQ(s.getInt("", "BadLookupTooOld", 0), 2);
