@@ -109,18 +109,22 @@ bool RecordClassifier::isRobot(std::string_view agent) {
 class RecordClassifier::VisitWatch {
   public:
     explicit VisitWatch(StatTable<VisitorKind>& table)
-        : totals_(table.totals()), visits_(totals_.visits), early_(totals_.early.size()) {}
+        : totals_(table.totals()), visits_(totals_.visits) {}
     void done(const VisitorKind::Item* item, bool inserted, std::int64_t time, VisitNote& note) {
+        note.started = totals_.visits != visits_;
+        if (!note.started) [[likely]]
+            return;
         note.visitor = item;
         note.at = time;
-        note.started = totals_.visits != visits_;
-        if (!note.started || totals_.earlyLimit == INT64_MIN) return;
+        if (totals_.earlyLimit == INT64_MIN) return;
         if (inserted) {
             const std::int64_t limit = totals_.earlyLimit;
             note.first = true;
             note.provisional = limit > INT64_MAX - VisitorKind::kVisitGap ||
                                time <= limit + VisitorKind::kVisitGap;
-        } else if (totals_.early.size() != early_) {
+        } else if (!totals_.early.empty() && totals_.early.back().item == item &&
+                   totals_.early.back().at == time) {
+            // Noted as early by this very merge: no other visit of the item starts at `time`.
             note.provisional = true;
             note.before = totals_.early.back().before;
         }
@@ -129,24 +133,36 @@ class RecordClassifier::VisitWatch {
   private:
     VisitorKind::Totals& totals_;
     std::uint64_t visits_;
-    std::size_t early_;
 };
 
-void RecordClassifier::countAgent(const LogRecord& rec, AgentClasses* cached,
-                                  const VisitNote& visit) {
-    const std::int64_t time = rec.dated() ? rec.time : 0;
+// An agent met before merges straight into its item; the first request of an agent (or one
+// past the cache's bound) finds it in the table, away from the usual path.
+inline void RecordClassifier::countAgent(const LogRecord& rec, AgentClasses* cached,
+                                         const VisitNote& visit) {
     auto* item = cached != nullptr ? static_cast<AgentKind::Item*>(cached->counted) : nullptr;
-    if (item != nullptr) {
-        AgentKind::Totals none;
-        AgentKind::merge(*item, {{}, 1, 0, rec.bytes, time}, none);
+    if (item != nullptr) [[likely]] {
+        ++item->hits;
+        item->bytes = saturatingAdd(item->bytes, rec.bytes);
+        // An undated record's time is a marker, never later than a real one.
+        if (rec.dated() && rec.time > item->lastSeen) item->lastSeen = rec.time;
     } else {
-        item =
-            merge(stats_.agents, AgentKind::Item{borrowed(rec.agent.view()), 1, 0, rec.bytes, time},
-                  &AgentKind::Item::agent);
-        // A text the arena could not hold is not a key to merge into again.
-        if (cached != nullptr && item->agent.data != nullptr) cached->counted = item;
+        item = countNewAgent(rec, cached);
     }
-    if (!visit.started) return;
+    if (visit.started) [[unlikely]]
+        creditVisit(item, visit);
+}
+
+AgentKind::Item* RecordClassifier::countNewAgent(const LogRecord& rec, AgentClasses* cached) {
+    const std::int64_t time = rec.dated() ? rec.time : 0;
+    AgentKind::Item* item =
+        merge(stats_.agents, AgentKind::Item{borrowed(rec.agent.view()), 1, 0, rec.bytes, time},
+              &AgentKind::Item::agent);
+    // A text the arena could not hold is not a key to merge into again.
+    if (cached != nullptr && item->agent.data != nullptr) cached->counted = item;
+    return item;
+}
+
+void RecordClassifier::creditVisit(AgentKind::Item* item, const VisitNote& visit) {
     if (!visit.provisional)
         ++item->visits;
     else

@@ -121,6 +121,8 @@ class RecordClassifier {
                         HostEntry*& host, VisitNote& visit);
     // Counts the record's agent text for the client reports, with the visit it started.
     void countAgent(const ingest::LogRecord& rec, AgentClasses* cached, const VisitNote& visit);
+    AgentKind::Item* countNewAgent(const ingest::LogRecord& rec, AgentClasses* cached);
+    void creditVisit(AgentKind::Item* item, const VisitNote& visit);
     bool isRobot(std::string_view agent);
     // The record's URL as the filters and the tables see it (RemoveDirectories applied).
     std::string_view countedUrl(const ingest::LogRecord& rec) const;
