@@ -170,6 +170,24 @@ TEST(EngineRun, ClientsCountPerAgentWithTheVisitsTheyStarted) {
     EXPECT_EQ(without.engine->statistics().counters.totalBytes,
               counted.engine->statistics().counters.totalBytes - 7000);
     EXPECT_TRUE(without.engine->results().clients.robots.empty());
+
+    // Damaged rules in the data folder come first and say so; robots are still known by the
+    // words they sign with, and left out by them.
+    const std::filesystem::path folder = std::filesystem::temp_directory_path() / "tw-rules";
+    std::filesystem::create_directories(folder);
+    std::ofstream(folder / "regexes.yaml") << "user_agent_parsers: [unclosed\n";
+    for (const int count : {1, 0}) {
+        const RunOutcome damaged =
+            runOver(path, {.settings = {{"CountRobots", count}}, .dataFolder = folder.string()});
+        ASSERT_TRUE(damaged.produced);
+        const ClientReports& d = damaged.engine->results().clients;
+        EXPECT_FALSE(d.rulesRead);
+        EXPECT_NE(d.problem.find((folder / "regexes.yaml").string()), std::string::npos)
+            << d.problem;
+        EXPECT_EQ(d.robotHits, count == 1 ? 1u : 0u);
+        EXPECT_EQ(damaged.engine->statistics().counters.robotsLeftOut, count == 1 ? 0u : 1u);
+    }
+    std::filesystem::remove_all(folder);
     std::filesystem::remove(path);
 }
 

@@ -37,6 +37,7 @@ struct RunOptions {
     bool lookupsAhead = true;         // false: looked up as the records come, by the 64 workers
     std::uint64_t memoryCeiling = 0;  // 0: the engine's default
     std::vector<std::pair<std::string, int>> settings{};  // program settings for this run
+    std::string dataFolder{};  // where the client rules are looked for first
 };
 
 // One unattended run over `path`.
@@ -55,6 +56,7 @@ inline RunOutcome runOver(const std::string& path, const RunOptions& o = {}) {
     auto engine = std::make_shared<StatisticsEngine>(o.arenaBlockBytes);
     if (o.resolver && o.cache) engine->useReverseDns(*o.cache, *o.resolver, &progress);
     engine->setLookupsAhead(o.lookupsAhead);
+    engine->useClientRulesFrom(o.dataFolder);
     if (o.memoryCeiling != 0) engine->setMemoryCeiling(o.memoryCeiling);
     ingest::AnalysisRun run(
         {settings, prompter, progress, clock, files, sources, measure, spider, engine});
