@@ -108,8 +108,10 @@ FillResult robots(ReportTable& t, const engine::ClientReports& c) {
         t.setText(r, 0, row.name);
         t.setCount(r, 1, row.hits);
         t.setText(r, 2, engine::byteAmountText(row.bytes));
+        t.setValue(r, 2, CellValue::ofBytes(row.bytes));
         t.setKey(r, rowKey(row.bytes));
         t.setText(r, 3, sortableTime(row.lastSeen));
+        if (row.lastSeen != 0) t.setValue(r, 3, CellValue::ofTime(row.lastSeen));
     }
     return {true, ViewKind::Chart, 11004, true};
 }

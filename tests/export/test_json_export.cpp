@@ -130,6 +130,14 @@ TEST(JsonExport, SampleLogsGiveValidJsonWithTheRowsOfTheReport) {
         const json& tree = reportNamed(doc, "Hyperlink Tree View");
         EXPECT_TRUE(tree.at("message").is_string());
         EXPECT_TRUE(tree.at("rows").empty());
+        if (log == logs.front()) {
+            // The robots' bytes and times are values, not the words the table shows.
+            const json& robots = reportNamed(doc, "Robots and Crawlers");
+            ASSERT_FALSE(robots.at("rows").empty());
+            EXPECT_EQ(robots.at("columns")[2].at("kind"), "bytes");
+            EXPECT_EQ(robots.at("columns")[3].at("kind"), "time");
+            EXPECT_TRUE(robots.at("rows")[0][2].is_number_unsigned());
+        }
     }
 }
 
