@@ -56,10 +56,15 @@ bool parsesAsXml(const std::string& text, const fs::path& file) {
     return std::system(cmd.c_str()) == 0;
 }
 
-// The run time in the heading says when each export ran, which may be a minute apart.
+// The run time in the heading and in the General Statistics says when each export ran, which
+// may be a minute apart.
 std::string withoutRunTime(std::string page) {
     const std::size_t at = page.find("</b> on ");
     if (at != std::string::npos) page.erase(at + 8, page.find('\r', at) - (at + 8));
+    const std::size_t row = page.find("Report generated on");
+    const std::size_t cell = row == std::string::npos ? row : page.find("<td", row);
+    const std::size_t value = cell == std::string::npos ? cell : page.find('>', cell);
+    if (value != std::string::npos) page.erase(value + 1, page.find('<', value) - (value + 1));
     return page;
 }
 
