@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <mutex>
 
 #include "ingest/text_search.h"
 
@@ -14,10 +15,31 @@ namespace tw::engine {
 
 // A rule's pattern and its replacements, in the order of the groups they stand for: for agents
 // family, v1, v2, v3; for systems os, v1, v2, v3, v4; for devices family, brand, model.
+//
+// A rule is compiled the first time an agent holds one of its literals (texts one of which
+// every match contains): compiling all of them took most of the time of reading the rules,
+// and most agents are ruled out by the literals alone.
 struct ClientDatabase::Rule {
-    std::unique_ptr<RE2> re;
+    std::string pattern;
+    RE2::Options options;
+    // Every match holds one text of each set; no sets: every agent is tried.
+    std::vector<std::vector<std::string>> literals;
+    bool literalFolded = false;  // the texts are lowercase and compared ignoring case
     std::array<std::string, 5> replacement;
     std::array<bool, 5> replaced{};
+
+    // Null when the pattern does not compile. Safe from many threads at once.
+    const RE2* compiled() const {
+        std::call_once(once_, [this] {
+            auto re = std::make_unique<RE2>(pattern, options);
+            if (re->ok()) re_ = std::move(re);
+        });
+        return re_.get();
+    }
+
+  private:
+    mutable std::once_flag once_;
+    mutable std::unique_ptr<RE2> re_;
 };
 
 namespace {
@@ -59,14 +81,25 @@ std::string substitute(std::string_view text, const std::array<re2::StringPiece,
 // The first rule that matches `agent` gives its fields: field k is its replacement (groups put
 // in) when it has one, else group `defaultGroup[k]`. False when no rule matches.
 template <std::size_t N>
-bool firstMatch(const std::vector<ClientDatabase::Rule>& rules, std::string_view agent,
+bool firstMatch(const std::vector<std::unique_ptr<ClientDatabase::Rule>>& rules,
+                std::string_view agent, std::string_view folded,
                 const std::array<int, N>& defaultGroup, std::array<std::string, N>& out) {
     const re2::StringPiece text(agent.data(), agent.size());
-    for (const auto& rule : rules) {
-        const int count = std::min(rule.re->NumberOfCapturingGroups(), 9);
+    for (const auto& owned : rules) {
+        const ClientDatabase::Rule& rule = *owned;
+        const std::string_view in = rule.literalFolded ? folded : agent;
+        const auto held = [&](const std::string& l) {
+            return in.find(l) != std::string_view::npos;
+        };
+        const auto someHeld = [&](const std::vector<std::string>& set) {
+            return std::any_of(set.begin(), set.end(), held);
+        };
+        if (!std::all_of(rule.literals.begin(), rule.literals.end(), someHeld)) continue;
+        const RE2* re = rule.compiled();
+        if (re == nullptr) continue;
+        const int count = std::min(re->NumberOfCapturingGroups(), 9);
         std::array<re2::StringPiece, 10> groups{};
-        if (!rule.re->Match(text, 0, text.size(), RE2::UNANCHORED, groups.data(), count + 1))
-            continue;
+        if (!re->Match(text, 0, text.size(), RE2::UNANCHORED, groups.data(), count + 1)) continue;
         for (std::size_t k = 0; k < N; ++k) {
             if (rule.replaced[k]) {
                 out[k] = substitute(rule.replacement[k], groups, count);
@@ -91,9 +124,190 @@ bool endsWithIgnoringCase(std::string_view word, std::string_view tail) {
            ingest::equalsIgnoringCase(word.substr(word.size() - tail.size()), tail);
 }
 
+// What every match of a pattern contains, found without compiling it: sets of texts, each set
+// with one of its texts in every match. The scan reads runs of plain characters, looks into
+// groups that must match, and takes from alternatives one text each. Whatever it does not
+// fully understand (an inline flag, an escape with arguments, a pattern it cannot balance)
+// gives no sets, never wrong ones. Texts shorter than three characters filter too little.
+class LiteralScan {
+  public:
+    using Sets = std::vector<std::vector<std::string>>;
+    explicit LiteralScan(std::string_view p) : p_(p) {}
+
+    Sets requirements() {
+        Sets out;
+        if (!requirements(0, p_.size(), out) || !ok_) return {};
+        // A few sets rule out as much as many, at a fraction of the searches.
+        if (out.size() > 3) out.resize(3);
+        return out;
+    }
+
+  private:
+    static constexpr std::size_t kShortest = 3;
+
+    // The end of the group or class that starts at `i`, or npos.
+    std::size_t closing(std::size_t i) const {
+        int depth = 0;
+        bool inClass = false;
+        for (; i < p_.size(); ++i) {
+            const char c = p_[i];
+            if (c == '\\') {
+                ++i;
+            } else if (inClass) {
+                if (c == ']') {
+                    inClass = false;
+                    if (depth == 0) return i;
+                }
+            } else if (c == '[') {
+                inClass = true;
+                if (i + 1 < p_.size() && p_[i + 1] == '^') ++i;
+                if (i + 1 < p_.size() && p_[i + 1] == ']') ++i;
+            } else if (c == '(') {
+                ++depth;
+            } else if (c == ')') {
+                if (--depth == 0) return i;
+                if (depth < 0) return std::string_view::npos;
+            }
+        }
+        return std::string_view::npos;
+    }
+
+    // The top-level "|" positions between `from` and `to`.
+    std::vector<std::size_t> bars(std::size_t from, std::size_t to) {
+        std::vector<std::size_t> out;
+        for (std::size_t i = from; i < to; ++i) {
+            const char c = p_[i];
+            if (c == '\\') {
+                ++i;
+            } else if (c == '(' || c == '[') {
+                const std::size_t end = closing(i);
+                if (end == std::string_view::npos || end >= to) {
+                    ok_ = false;
+                    return {};
+                }
+                i = end;
+            } else if (c == '|') {
+                out.push_back(i);
+            }
+        }
+        return out;
+    }
+
+    // What p_[from, to) requires. Alternatives give one set: the longest text each of them
+    // requires, when every one of them requires one.
+    bool requirements(std::size_t from, std::size_t to, Sets& out) {
+        std::vector<std::size_t> cuts = bars(from, to);
+        if (!ok_) return false;
+        if (cuts.empty()) {
+            std::string run;
+            if (!sequence(from, to, run, out)) return false;
+            endRun(run, out);
+            return true;
+        }
+        cuts.push_back(to);
+        std::vector<std::string> any;
+        std::size_t start = from;
+        bool every = true;
+        for (const std::size_t cut : cuts) {
+            Sets branch;
+            std::string run;
+            if (!sequence(start, cut, run, branch)) return false;
+            endRun(run, branch);
+            std::string best;
+            for (const auto& set : branch)
+                if (set.size() == 1 && set[0].size() > best.size()) best = set[0];
+            if (best.empty()) every = false;
+            any.push_back(best);
+            start = cut + 1;
+        }
+        if (every) out.push_back(std::move(any));
+        return true;
+    }
+
+    static void endRun(std::string& run, Sets& out) {
+        if (run.size() >= kShortest) out.push_back({run});
+        run.clear();
+    }
+
+    // A sequence without top-level "|", continuing `run` (the plain characters just before).
+    bool sequence(std::size_t from, std::size_t to, std::string& run, Sets& out) {
+        for (std::size_t i = from; i < to && ok_; ++i) {
+            const char c = p_[i];
+            const char next = i + 1 < to ? p_[i + 1] : '\0';
+            if (c == '(') {
+                if (next == '?' && (i + 2 >= to || p_[i + 2] != ':')) return ok_ = false;
+                const std::size_t end = closing(i);
+                if (end == std::string_view::npos || end >= to) return ok_ = false;
+                const char after = end + 1 < to ? p_[end + 1] : '\0';
+                const std::size_t inner = next == '?' ? i + 3 : i + 1;
+                if (after == '?' || after == '*' || after == '{') {
+                    endRun(run, out);  // it may match nothing
+                } else if (!bars(inner, end).empty()) {
+                    endRun(run, out);
+                    if (!requirements(inner, end, out)) return false;
+                } else {
+                    // Matched at least once, the last time right before what follows: its
+                    // characters continue the run.
+                    if (!sequence(inner, end, run, out)) return false;
+                    if (after == '+') endRun(run, out);
+                }
+                i = end;
+            } else if (c == '[') {
+                endRun(run, out);
+                const std::size_t end = closing(i);
+                if (end == std::string_view::npos || end >= to) return ok_ = false;
+                i = end;
+            } else if (c == '?' || c == '*' || c == '{') {
+                // The character before may be absent, or be there more often than the run shows.
+                if (!run.empty()) run.pop_back();
+                endRun(run, out);
+                if (c == '{') {
+                    const std::size_t close = p_.find('}', i);
+                    if (close == std::string_view::npos || close >= to) return ok_ = false;
+                    i = close;
+                }
+            } else if (c == '+' || c == '.' || c == '^' || c == '$') {
+                endRun(run, out);
+            } else if (c == '\\') {
+                if (i + 1 >= to) return ok_ = false;
+                const char e = p_[++i];
+                // Escapes that take arguments (a byte's number, a property, a quoted text)
+                // would leave those arguments looking like plain characters.
+                if (std::string_view("xpPQEc0123456789").find(e) != std::string_view::npos)
+                    return ok_ = false;
+                if (std::isalnum(static_cast<unsigned char>(e)))
+                    endRun(run, out);  // a class or an anchor, \d or \b
+                else
+                    run.push_back(e);
+            } else if (c == ')' || c == '|') {
+                return ok_ = false;  // not balanced as the scan expects
+            } else {
+                run.push_back(c);
+            }
+        }
+        // The run is left open: in a group, it goes on with what follows the group.
+        return ok_;
+    }
+
+    std::string_view p_;
+    bool ok_ = true;
+};
+
 bool containsIgnoringCase(std::string_view word, std::string_view part) {
     for (std::size_t i = 0; i + part.size() <= word.size(); ++i)
         if (ingest::equalsIgnoringCase(word.substr(i, part.size()), part)) return true;
+    return false;
+}
+
+// Look-around and back references, which RE2 refuses.
+bool refusedByRe2(std::string_view pattern) {
+    for (const char* form : {"(?=", "(?!", "(?<=", "(?<!", "(?>"})
+        if (pattern.find(form) != std::string_view::npos) return true;
+    for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
+        if (pattern[i] != '\\') continue;
+        if (pattern[i + 1] >= '1' && pattern[i + 1] <= '9') return true;
+        ++i;
+    }
     return false;
 }
 
@@ -128,7 +342,7 @@ std::string ClientDatabase::locate(std::string_view dataFolder) {
     return isFile(kSystemRules) ? kSystemRules : std::string();
 }
 
-bool ClientDatabase::load(const std::string& path, std::string& error) {
+bool ClientDatabase::load(const std::string& path, std::string& error, bool lazy) {
     agents_.clear();
     systems_.clear();
     devices_.clear();
@@ -143,7 +357,7 @@ bool ClientDatabase::load(const std::string& path, std::string& error) {
     // The replacement keys of each list, in the order of ClientDatabase::Rule's fields.
     struct List {
         const char* name;
-        std::vector<Rule>* rules;
+        std::vector<std::unique_ptr<Rule>>* rules;
         std::array<const char*, 5> keys;
     };
     const List lists[] = {
@@ -167,14 +381,25 @@ bool ClientDatabase::load(const std::string& path, std::string& error) {
                     ++skipped_;
                     continue;
                 }
-                RE2::Options options;
-                options.set_log_errors(false);
+                auto rule = std::make_unique<Rule>();
+                rule->options.set_log_errors(false);
+                // Agents are bytes to match, not text to decode: the byte automata are a
+                // fraction of the size of the UTF-8 ones, to build and to run.
+                rule->options.set_encoding(RE2::Options::EncodingLatin1);
                 const YAML::Node flag = entry["regex_flag"];
-                if (flag && flag.IsScalar() && flag.as<std::string>() == "i")
-                    options.set_case_sensitive(false);
-                Rule rule;
-                rule.re = std::make_unique<RE2>(entry["regex"].as<std::string>(), options);
-                if (!rule.re->ok()) {
+                const bool ignoreCase = flag && flag.IsScalar() && flag.as<std::string>() == "i";
+                if (ignoreCase) rule->options.set_case_sensitive(false);
+                rule->pattern = entry["regex"].as<std::string>();
+                if (lazy) {
+                    rule->literals = LiteralScan(rule->pattern).requirements();
+                    rule->literalFolded = ignoreCase;
+                    if (ignoreCase)
+                        for (auto& set : rule->literals)
+                            for (std::string& l : set) ingest::lowerAscii(l);
+                }
+                // What RE2 cannot do (look-around, back references) is found now, so that the
+                // rule is counted as skipped; the rest compile when first needed.
+                if ((!lazy || refusedByRe2(rule->pattern)) && rule->compiled() == nullptr) {
                     ++skipped_;
                     continue;
                 }
@@ -182,8 +407,8 @@ bool ClientDatabase::load(const std::string& path, std::string& error) {
                     if (list.keys[k] == nullptr) continue;
                     const YAML::Node r = entry[list.keys[k]];
                     if (r && r.IsScalar()) {
-                        rule.replacement[k] = r.as<std::string>();
-                        rule.replaced[k] = true;
+                        rule->replacement[k] = r.as<std::string>();
+                        rule->replaced[k] = true;
                     }
                 }
                 list.rules->push_back(std::move(rule));
@@ -209,20 +434,22 @@ std::size_t ClientDatabase::rules() const {
 
 ClientInfo ClientDatabase::classify(std::string_view agent) const {
     ClientInfo c;
+    std::string folded(agent);
+    ingest::lowerAscii(folded);
     std::array<std::string, 4> browser;
-    if (firstMatch<4>(agents_, agent, {1, 2, 3, 4}, browser) && !browser[0].empty()) {
+    if (firstMatch<4>(agents_, agent, folded, {1, 2, 3, 4}, browser) && !browser[0].empty()) {
         c.browser = browser[0];
         c.browserMajor = browser[1];
     }
     std::array<std::string, 5> os;
-    if (firstMatch<5>(systems_, agent, {1, 2, 3, 4, 5}, os) && !os[0].empty()) {
+    if (firstMatch<5>(systems_, agent, folded, {1, 2, 3, 4, 5}, os) && !os[0].empty()) {
         c.os = os[0];
         c.osMajor = os[1];
         c.osVersion = os[1];
         if (!os[1].empty() && !os[2].empty()) c.osVersion += "." + os[2];
     }
     std::array<std::string, 3> device;
-    if (firstMatch<3>(devices_, agent, {1, 0, 1}, device) && !device[0].empty())
+    if (firstMatch<3>(devices_, agent, folded, {1, 0, 1}, device) && !device[0].empty())
         c.device = device[0];
     c.robot = c.device == "Spider" || agentSaysRobot(agent);
     c.deviceClass = classOf(c, agent);

@@ -42,7 +42,10 @@ class ClientDatabase {
     // Reads and compiles the rules at `path`. False, with `error` saying why, when the file
     // cannot be read or holds no rules; the database is then empty and classifies everything
     // as "Other" (robots still by their words).
-    bool load(const std::string& path, std::string& error);
+    // `lazy` (the default) compiles each rule when an agent first holds the text every match of
+    // it contains; off, every rule is compiled now and tried on every agent. Both classify
+    // alike: the eager way is there to show it.
+    bool load(const std::string& path, std::string& error, bool lazy = true);
 
     ClientInfo classify(std::string_view agent) const;
 
@@ -52,7 +55,7 @@ class ClientDatabase {
     struct Rule;  // a compiled rule; defined where it is read
 
   private:
-    std::vector<Rule> agents_, systems_, devices_;
+    std::vector<std::unique_ptr<Rule>> agents_, systems_, devices_;
     std::size_t skipped_ = 0;
 };
 

@@ -85,10 +85,11 @@ ClientReports reportClients(const StatTable<AgentKind>& agents, const ClientData
     const std::size_t classified = rules ? std::min(order.size(), classify) : 0;
     out.classifiedAgents = classified;
 
-    // The rules take a fifth of a millisecond an agent: thousands of agents are worth the cores.
+    // An agent costs the rules it compiles first, then some microseconds: even a few dozen
+    // agents are worth the cores.
     std::vector<ClientInfo> infos(order.size());
     const unsigned workers =
-        std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(classified / 256 + 1)));
+        std::max(1u, std::min<unsigned>(threads, static_cast<unsigned>(classified / 8 + 1)));
     const auto work = [&](unsigned first) {
         for (std::size_t i = first; i < classified; i += workers)
             infos[i] = rules->classify(order[i]->agent.view());

@@ -67,6 +67,40 @@ TEST(ClientDatabase, AgreesWithTheRulesOwnCases) {
     }
 }
 
+// The rules compiled as agents need them, and tried only on agents that hold their literal,
+// classify every agent the package's cases hold (browsers, systems, devices, crawlers) exactly
+// as all rules compiled at once and tried on every agent do.
+TEST(ClientDatabase, LiteralsAndLateCompilingChangeNoClassification) {
+    if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
+    ClientDatabase eager;
+    std::string error;
+    ASSERT_TRUE(eager.load(ClientDatabase::locate(""), error, false)) << error;
+    const ClientDatabase& lazy = systemDatabase();
+    EXPECT_EQ(lazy.rules(), eager.rules());
+    EXPECT_EQ(lazy.rulesSkipped(), eager.rulesSkipped());
+    std::size_t compared = 0;
+    struct Cases {
+        const char* file;
+        std::size_t every;  // the big lists every so many cases: some of each rule's still
+    };
+    for (const Cases& cases :
+         {Cases{"tests/test_ua.yaml", 1}, Cases{"tests/test_os.yaml", 1},
+          Cases{"tests/test_device.yaml", 8}, Cases{"test_resources/pgts_browser_list.yaml", 20},
+          Cases{"test_resources/additional_os_tests.yaml", 1},
+          Cases{"test_resources/podcasting_user_agent_strings.yaml", 1}}) {
+        const std::string path = "/usr/share/uap-core/" + std::string(cases.file);
+        if (!fs::exists(path)) continue;
+        std::size_t n = 0;
+        for (const YAML::Node& c : YAML::LoadFile(path)["test_cases"]) {
+            if (n++ % cases.every != 0) continue;
+            const std::string agent = text(c["user_agent_string"]);
+            ASSERT_EQ(lazy.classify(agent), eager.classify(agent)) << agent;
+            ++compared;
+        }
+    }
+    EXPECT_GT(compared, 4000u);
+}
+
 TEST(ClientDatabase, FortyAgentsOfToday) {
     if (ClientDatabase::locate("").empty()) GTEST_SKIP() << "no " << kSystemRules;
     const ClientDatabase& db = systemDatabase();
