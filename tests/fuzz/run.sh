@@ -22,7 +22,8 @@ run() {
     grep -E '^(stat::number_of_executed_units|Done)' "$out/$1.log" >&2 || true
 }
 
-# link NAME SOURCES...: compiles the sources side by side, then links the target.
+# link NAME SOURCES...: compiles the sources side by side, then links the target (with the
+# libraries in LIBS).
 link() {
     local name=$1; shift
     rm -rf "$out/obj-$name"
@@ -30,7 +31,8 @@ link() {
     printf '%s\n' "$@" | xargs -P "$(nproc 2>/dev/null || echo 2)" -I{} sh -c \
         'src=$0 dir=$1; shift; clang++-14 "$@" -c "$src" -o "$dir/$(echo "$src" | tr / _).o"' \
         {} "$out/obj-$name" "${flags[@]}"
-    clang++-14 "${flags[@]}" "$out/obj-$name"/*.o -o "$out/$name"
+    # shellcheck disable=SC2086
+    clang++-14 "${flags[@]}" "$out/obj-$name"/*.o -o "$out/$name" ${LIBS:-}
 }
 
 # The line readers under every format; the corpus starts from one line of each layout.
@@ -56,8 +58,10 @@ run fuzz_host_cache "$out/corpus-host-cache"
 # saved report and cuts of it, which the target writes itself to the path in TALLYWEB_FUZZ_SEED
 # and beside it.
 mkdir -p "$out/corpus-saved-report"
-link fuzz_saved_report tests/fuzz/fuzz_saved_report.cpp src/document/saved_report.cpp \
+LIBS=$(pkg-config --libs re2 yaml-cpp) \
+    link fuzz_saved_report tests/fuzz/fuzz_saved_report.cpp src/document/saved_report.cpp \
     src/engine/archive.cpp src/engine/filter_set.cpp src/engine/host_cache.cpp \
+    src/engine/client_classifier.cpp src/engine/client_reports.cpp \
     src/engine/lookup2.cpp src/engine/record_classifier.cpp src/engine/referrers.cpp \
     src/engine/results.cpp src/engine/reverse_dns.cpp src/engine/site_pages.cpp \
     src/engine/statistics.cpp src/engine/statistics_engine.cpp src/engine/string_arena.cpp \
