@@ -293,12 +293,6 @@ class LiteralScan {
     bool ok_ = true;
 };
 
-bool containsIgnoringCase(std::string_view word, std::string_view part) {
-    for (std::size_t i = 0; i + part.size() <= word.size(); ++i)
-        if (ingest::equalsIgnoringCase(word.substr(i, part.size()), part)) return true;
-    return false;
-}
-
 // Look-around and back references, which RE2 refuses.
 bool refusedByRe2(std::string_view pattern) {
     for (const char* form : {"(?=", "(?!", "(?<=", "(?<!", "(?>"})
@@ -457,6 +451,7 @@ ClientInfo ClientDatabase::classify(std::string_view agent) const {
 }
 
 std::string_view robotWord(std::string_view agent) {
+    static const ingest::Pattern kFeed("feed", ingest::Pattern::Case::Insensitive);
     std::size_t i = 0;
     std::string_view product;  // the last word before a "/", a product's name
     while (i < agent.size()) {
@@ -473,7 +468,7 @@ std::string_view robotWord(std::string_view agent) {
             ++i;
         const std::string_view word = agent.substr(b, i - b);
         if (endsWithIgnoringCase(word, "bot") || endsWithIgnoringCase(word, "crawler") ||
-            endsWithIgnoringCase(word, "spider") || containsIgnoringCase(word, "feed") ||
+            endsWithIgnoringCase(word, "spider") || kFeed.foundIn(word) ||
             ingest::equalsIgnoringCase(word, "rss"))
             return word;
         if (i < agent.size() && agent[i] == '/' && !word.empty()) product = word;

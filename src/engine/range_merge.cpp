@@ -97,10 +97,9 @@ void addDay(DayKind::Item& s, const DayKind::Item& in) {
 }
 
 void addAgent(AgentKind::Item& s, const AgentKind::Item& in) {
-    s.hits += in.hits;
+    AgentKind::Totals none;
+    AgentKind::merge(s, in, none);
     s.visits += in.visits;
-    s.bytes = saturatingAdd(s.bytes, in.bytes);
-    s.lastSeen = std::max(s.lastSeen, in.lastSeen);
 }
 
 // The range's provisional visits, decided as absorbVisitors() decides the visitor's own: must

@@ -141,10 +141,8 @@ inline void RecordClassifier::countAgent(const LogRecord& rec, AgentClasses* cac
                                          const VisitNote& visit) {
     auto* item = cached != nullptr ? static_cast<AgentKind::Item*>(cached->counted) : nullptr;
     if (item != nullptr) [[likely]] {
-        ++item->hits;
-        item->bytes = saturatingAdd(item->bytes, rec.bytes);
-        // An undated record's time is a marker, never later than a real one.
-        if (rec.dated() && rec.time > item->lastSeen) item->lastSeen = rec.time;
+        AgentKind::Totals none;
+        AgentKind::merge(*item, {{}, 1, 0, rec.bytes, rec.dated() ? rec.time : 0}, none);
     } else {
         item = countNewAgent(rec, cached);
     }
@@ -393,25 +391,25 @@ bool RecordClassifier::settleHost(const LogRecord& rec, Turn& turn, FilterSet::S
     }
     // Every host, name or address, as it was before losing its first label: the general totals
     // count hosts from here when labels are dropped.
+    VisitWatch watch(options_.removeFirstDot ? stats_.rawHosts : stats_.visitors);
+    StatTable<VisitorKind>::Result counted{nullptr, false};
     if (options_.removeFirstDot) {
         const Text t = borrowed(isName ? std::string_view(unshortened) : std::string_view(host));
-        VisitWatch watch(stats_.rawHosts);
-        const auto r = stats_.rawHosts.insertOrMerge(
+        counted = stats_.rawHosts.insertOrMerge(
             VisitorKind::Item{t, 0, 0, rec.bytes, rec.time},
             [&](VisitorKind::Item& v) { v.host = store(v.host.view()); });
-        entry.raw = r.item;
-        watch.done(r.item, r.inserted, rec.time, visit);
+        entry.raw = counted.item;
     }
 
     {
-        VisitWatch watch(stats_.visitors);
         const auto r =
             stats_.visitors.insertOrMerge({borrowed(host), 0, 0, rec.bytes, rec.time},
                                           [&](VisitorKind::Item& v) { v.host = store(host); });
         if (r.inserted) stats_.recent.offer(r.item, rec.time);
         entry.visitor = r.item;
-        if (!options_.removeFirstDot) watch.done(r.item, r.inserted, rec.time, visit);
+        if (!options_.removeFirstDot) counted = r;
     }
+    watch.done(counted.item, counted.inserted, rec.time, visit);
     // A text the arena could not hold is not a key to merge into again.
     const auto held = [](const auto* item, const Text& t) {
         return item == nullptr || t.data != nullptr;

@@ -25,20 +25,15 @@ class TextCache {
     template <typename Compute>
     Value get(std::string_view text, Compute&& compute) {
         const void* hint = nullptr;
-        return get(text, compute, hint);
-    }
-    // The same, starting from `hint`: an entry an earlier call left there (or null), tried
-    // before anything else; it is left on the entry that holds `text`, or null when the cache
-    // is full. Entries stay put until clear(), so a hint kept elsewhere stays valid until then.
-    template <typename Compute>
-    Value get(std::string_view text, Compute&& compute, const void*& hint) {
         Value computed;
         const Value* v = slot(text, compute, hint, computed);
         return v != nullptr ? *v : computed;
     }
-    // The same, giving the remembered value itself, which the caller may complete (a value
-    // that refers to where the text was counted); null when the cache is full, `computed` then
-    // holding what `compute` gave.
+    // The remembered value itself, which the caller may complete (a value that refers to where
+    // the text was counted), starting from `hint`: an entry an earlier call left there (or
+    // null), tried before anything else; it is left on the entry that holds `text`, or null
+    // when the cache is full. Entries stay put until clear(), so a hint kept elsewhere stays
+    // valid until then. Null when the cache is full, `computed` then holding what `compute` gave.
     template <typename Compute>
     Value* slot(std::string_view text, Compute&& compute, const void*& hint, Value& computed) {
         if (auto* e = static_cast<Entry*>(const_cast<void*>(hint)); e != nullptr && same(e, text))

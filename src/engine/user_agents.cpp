@@ -60,10 +60,6 @@ AgentClasses AgentClassifier::classify(std::string_view agent) {
     return cache_.get(agent, classifyUncached);
 }
 
-AgentClasses AgentClassifier::classify(std::string_view agent, const void*& hint) {
-    return cache_.get(agent, classifyUncached, hint);
-}
-
 AgentClasses* AgentClassifier::lookup(std::string_view agent, const void*& hint,
                                       AgentClasses& classes) {
     return cache_.slot(agent, classifyUncached, hint, classes);

@@ -37,12 +37,10 @@ class AgentClassifier {
     static constexpr std::size_t kCacheLimit = 100000;
 
     AgentClasses classify(std::string_view agent);
-    // The same, trying first the agent `hint` names (see TextCache::get): a host that keeps
-    // its agent from request to request finds it without a search. Hints stay valid until
-    // reset().
-    AgentClasses classify(std::string_view agent, const void*& hint);
     // The remembered classes of `agent`, which the caller may complete (`counted`); null when
-    // the cache is full, `classes` then holding the classes.
+    // the cache is full, `classes` then holding the classes. The agent `hint` names is tried
+    // first (see TextCache::slot): a host that keeps its agent from request to request finds
+    // it without a search. Hints stay valid until reset().
     AgentClasses* lookup(std::string_view agent, const void*& hint, AgentClasses& classes);
     // The token tests themselves, without the cache.
     static AgentClasses classifyUncached(std::string_view agent);

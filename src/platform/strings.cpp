@@ -152,9 +152,6 @@ constexpr Entry kTable[] = {
     {sid::ClientsNotSaved,
      "This report was saved by an earlier version of Tallyweb, which did not keep browser "
      "families, operating systems, devices and robots. Generate the report again to see them."},
-    {sid::NoMemoryForReport,
-     "There is not enough memory to show this report. Close other programs and select the "
-     "report again."},
     {sid::ClientRulesMissing,
      "Tallyweb could not read the rules that tell browsers, operating systems, devices and "
      "robots apart: %s\n\nInstall the uap-core package, or put its regexes.yaml in the data "

@@ -23,7 +23,6 @@ inline constexpr int RejectedLogLines = 61275;  // General Statistics row
 inline constexpr int RobotHits = 61276;          // General Statistics row
 inline constexpr int RobotHitsLeftOut = 61277;   // its value when robots are not counted
 inline constexpr int ClientRulesMissing = 61278;
-inline constexpr int NoMemoryForReport = 61279;
 inline constexpr int ClientsNotSaved = 61280;
 inline constexpr int OpenError = 61395;
 inline constexpr int DownloadCancelled = 61398;

@@ -10,7 +10,6 @@
 
 #include "engine/user_agents.h"
 #include "platform/strings.h"
-#include "presentation/client_rows.h"
 
 namespace tw::presentation {
 namespace {
@@ -138,6 +137,20 @@ constexpr std::string_view kErrorsText =
 constexpr std::string_view kTreeText =
     "The hyperlink tree view lets you graphically view how people move through your web site.";
 
+constexpr std::string_view kBrowserFamiliesText =
+    "This report displays the browsers visitors use, by family and major version, as browsers "
+    "name themselves today. Robots and crawlers are left out: they have a report of their own.";
+constexpr std::string_view kSystemsText =
+    "This report displays the operating systems of visitors to your web site, by family and "
+    "version. Robots and crawlers are left out: they have a report of their own.";
+constexpr std::string_view kDevicesText =
+    "This report displays the kinds of device visitors use: desktop computers, mobile phones, "
+    "tablets, robots and other devices.";
+constexpr std::string_view kRobotsText =
+    "This report displays the robots and crawlers that requested files of your web site: search "
+    "engines' crawlers, feed readers, AI crawlers and other programs that fetch pages for "
+    "themselves rather than for a person reading them.";
+
 constexpr std::string_view kHitsPerDayAxis = "Hits per day";
 constexpr std::string_view kBytesPerDayAxis = "Bandwidth (bytes) per day";
 
@@ -169,6 +182,20 @@ std::string frameTime(std::int64_t seconds, const char* fmt) {
     char buf[128];
     const std::size_t n = std::strftime(buf, sizeof buf, fmt, &tm);
     return std::string(buf, n);
+}
+
+// What the rules could not tell, when many distinct agents were seen: the rarest ones were
+// only checked for the words robots sign with.
+std::string clientDescription(std::string_view text, const engine::ClientReports& c) {
+    std::string out(text);
+    if (c.classifiedAgents < c.distinctAgents)
+        out += platform::format(
+            " Of the %llu distinct user agents in the logs, the %llu most requested were "
+            "classified by their full rules; the rest count as Other, or as robots when they "
+            "sign as one.",
+            static_cast<unsigned long long>(c.distinctAgents),
+            static_cast<unsigned long long>(c.classifiedAgents));
+    return out;
 }
 
 std::string_view orNoReferrer(std::string_view text) {
@@ -265,6 +292,10 @@ class Filler {
     FillResult tracked(const CatalogueEntry& e);
     FillResult missing();
     FillResult errors();
+    FillResult clientShares(const std::vector<engine::ClientRow>& rows, std::uint64_t total,
+                            std::string_view title, std::string_view header,
+                            std::string_view description, int help);
+    FillResult robots();
 
     const Statistics& stats() const { return ctx_.analysis->statistics; }
     const Results& results() const { return ctx_.analysis->results; }
@@ -354,8 +385,21 @@ FillResult Filler::fill(const CatalogueEntry& e) {
         case R::BrowserFamilies:
         case R::OperatingSystems:
         case R::Devices:
-        case R::RobotsAndCrawlers:
-            return fillClientReport(e.report, results().clients, ctx_.chartMode, t_);
+        case R::RobotsAndCrawlers: {
+            const engine::ClientReports& c = results().clients;
+            if (!c.rulesRead) return message(c.problem, 0);
+            const std::uint64_t people = c.agentHits - c.robotHits;
+            if (e.report == R::BrowserFamilies)
+                return clientShares(c.browsers, people, "Browser Families", "Browser",
+                                    kBrowserFamiliesText, 11005);
+            if (e.report == R::OperatingSystems)
+                return clientShares(c.systems, people, "Operating Systems", "Operating System",
+                                    kSystemsText, 11006);
+            if (e.report == R::Devices)
+                return clientShares(c.devices, c.agentHits, "Devices", "Device", kDevicesText,
+                                    11005);
+            return robots();
+        }
     }
     return message(kNoAnalysis, 0);
 }
@@ -755,6 +799,50 @@ FillResult fillReport(const Catalogue& catalogue, Handle selected, const FillCon
         table.helpTopic = 0;
         return {true, ViewKind::Message, 0, false};
     }
+}
+
+FillResult Filler::clientShares(const std::vector<engine::ClientRow>& rows, std::uint64_t total,
+                                std::string_view title, std::string_view header,
+                                std::string_view description, int help) {
+    if (rows.empty()) return message(kNoItems, 0);
+    if (!layout(4, rows.size(), 1, title, clientDescription(description, results().clients), help))
+        return noMemory();
+    t_.setHeaders({header, "Hits", "Visits", "Percentage"});
+    t_.setKinds({K::Text, K::Integer, K::Integer, K::Integer});
+    t_.graphStyle = GraphStyle::Pie;
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        const int r = static_cast<int>(i);
+        t_.setText(r, 0, rows[i].name);
+        t_.setCount(r, 1, rows[i].hits);
+        t_.setCount(r, 2, rows[i].visits);
+        t_.setPercentage(r, 3, rows[i].hits, total);
+    }
+    return graphOrChart();
+}
+
+FillResult Filler::robots() {
+    const engine::ClientReports& c = results().clients;
+    if (c.robots.empty()) return message(kNoItems, 0);
+    if (!layout(4, c.robots.size(), 1, "Robots and Crawlers", clientDescription(kRobotsText, c),
+                11004))
+        return noMemory();
+    t_.setHeaders({"Robot", "Hits", "Bandwidth", "Last Seen"});
+    t_.setKinds({K::Text, K::Integer, K::ByKey, K::Text});
+    for (std::size_t i = 0; i < c.robots.size(); ++i) {
+        const int r = static_cast<int>(i);
+        const engine::ClientRow& row = c.robots[i];
+        t_.setText(r, 0, row.name);
+        t_.setCount(r, 1, row.hits);
+        t_.setText(r, 2, engine::byteAmountText(row.bytes));
+        t_.setValue(r, 2, CellValue::ofBytes(row.bytes));
+        t_.setKey(r, rowKey(row.bytes));
+        // Year first, so that the column sorts as text in time order.
+        const std::string seen =
+            row.lastSeen == 0 ? "" : frameTime(row.lastSeen, "%Y-%m-%d %H:%M:%S");
+        t_.setText(r, 3, seen.empty() ? "-" : seen);
+        if (row.lastSeen != 0) t_.setValue(r, 3, CellValue::ofTime(row.lastSeen));
+    }
+    return shown(ViewKind::Chart);
 }
 
 }  // namespace tw::presentation
